@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ambleguard::cli {
+
+// Exit statuses shared by every subcommand.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitNotFound = 1;  // e.g. a setting that was never written
+inline constexpr int kExitUsage = 2;     // bad arguments or input
+inline constexpr int kExitUnsaved = 3;   // a change could not be written to disk
+
+// Where a subcommand writes; tests substitute files.
+struct Streams {
+    std::FILE* out = stdout;
+    std::FILE* err = stderr;
+    std::FILE* in = stdin;
+};
+
+using Arguments = std::vector<std::string>;
+
+bool isHelpFlag(std::string_view arg);
+
+}  // namespace ambleguard::cli

@@ -1,0 +1,56 @@
+#include "app/SettingsStore.h"
+#include "cli/Command.h"
+#include "cli/SettingsCommand.h"
+#include "platform/posix/JsonSettingsFile.h"
+#include "platform/posix/StreamSinks.h"
+#include "platform/posix/SystemClock.h"
+
+#include <fmt/format.h>
+
+namespace {
+
+using namespace ambleguard;
+
+void printHelp(std::FILE* out) {
+    fmt::print(out,
+               "Usage: ambleguard COMMAND [ARGS]\n"
+               "\n"
+               "Ambleguard locks the screen when the Bluetooth device you carry goes away and\n"
+               "can run shortcuts and unlock again when it comes back.\n"
+               "\n"
+               "Commands:\n"
+               "  settings   see and change the stored settings\n"
+               "\n"
+               "Run `ambleguard COMMAND --help` for a command's options.\n");
+}
+
+int runSettings(const cli::Arguments& args) {
+    posix::SystemClock clock;
+    // Only problems reach the terminal; a settings command is not a monitoring session.
+    posix::StderrLogSink logSink(clock, LogLevel::error);
+    posix::JsonSettingsFile file(posix::JsonSettingsFile::defaultPath(), clock);
+    SettingsStore store(file, logSink);
+    return cli::runSettingsCommand(args, store, file.location(), cli::Streams{});
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    cli::Arguments args(argv + 1, argv + argc);
+    if (args.empty() || cli::isHelpFlag(args[0])) {
+        printHelp(args.empty() ? stderr : stdout);
+        return args.empty() ? cli::kExitUsage : cli::kExitOk;
+    }
+    const std::string command = args[0];
+    cli::Arguments rest(args.begin() + 1, args.end());
+    if (command == "--version") {
+        fmt::print("ambleguard 0.1.0\n");
+        return cli::kExitOk;
+    }
+    if (command == "settings") {
+        return runSettings(rest);
+    }
+    fmt::print(stderr, "ambleguard: unknown command \"{}\"\n", command);
+    printHelp(stderr);
+    return cli::kExitUsage;
+}

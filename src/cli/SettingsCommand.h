@@ -1,0 +1,14 @@
+#pragma once
+
+#include "app/SettingsStore.h"
+#include "cli/Command.h"
+
+namespace ambleguard::cli {
+
+// `ambleguard settings ...`: list, read, change and reset the stored settings.
+int runSettingsCommand(const Arguments& args, SettingsStore& store, const std::string& location,
+                       const Streams& io);
+
+void printSettingsHelp(std::FILE* out);
+
+}  // namespace ambleguard::cli

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string_view>
+
+namespace ambleguard {
+
+// The few texts that some components write to standard output instead of the log.
+class ConsoleOutput {
+  public:
+    virtual ~ConsoleOutput() = default;
+    virtual void writeLine(std::string_view text) = 0;
+};
+
+}  // namespace ambleguard

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ambleguard {
+
+// A wall-clock instant with microsecond resolution. Components receive instants from the Clock
+// port and store them in the settings store as dates.
+using Instant = std::chrono::sys_time<std::chrono::microseconds>;
+
+// Seconds elapsed from `from` to `to` (negative when `to` is earlier).
+double secondsBetween(Instant from, Instant to);
+
+// `at` moved by `seconds`, rounded to the nearest microsecond.
+Instant addSeconds(Instant at, double seconds);
+
+// Seconds since the Unix epoch as a double, and back.
+double toEpochSeconds(Instant at);
+Instant fromEpochSeconds(double seconds);
+
+// ISO 8601 in UTC, e.g. "2026-12-06T08:17:23.125Z"; the fraction is omitted when zero and
+// otherwise written without trailing zeros.
+std::string formatIso8601(Instant at);
+
+// Accepts "YYYY-MM-DDTHH:MM[:SS[.fraction]][Z|+HH:MM|-HH:MM|+HHMM]" (a space may replace the
+// "T"). Without a zone the time is taken as UTC. Returns nothing for anything else.
+std::optional<Instant> parseIso8601(std::string_view text);
+
+}  // namespace ambleguard

@@ -1,0 +1,100 @@
+#include "platform/posix/JsonSettingsFile.h"
+
+#include "app/SettingsCodec.h"
+#include "platform/posix/AtomicFile.h"
+
+#include <fmt/format.h>
+
+#include <cstdlib>
+#include <system_error>
+
+namespace ambleguard::posix {
+
+namespace fs = std::filesystem;
+
+JsonSettingsFile::JsonSettingsFile(fs::path path, const Clock& clock)
+    : path_(std::move(path)), clock_(clock) {}
+
+fs::path JsonSettingsFile::defaultPath() {
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg != nullptr && *xdg == '/') {
+        return fs::path(xdg) / "ambleguard" / "settings.json";
+    }
+    const char* home = std::getenv("HOME");
+    const fs::path base = (home != nullptr && *home != '\0') ? fs::path(home) : fs::path(".");
+    return base / ".config" / "ambleguard" / "settings.json";
+}
+
+fs::path JsonSettingsFile::asideName() const {
+    // settings.json.corrupt-20261206T081723Z, with a counter when that name is taken.
+    std::string stamp = formatIso8601(clock_.now()).substr(0, 19);
+    std::erase(stamp, '-');
+    std::erase(stamp, ':');
+    const std::string base = path_.filename().string() + ".corrupt-" + stamp + "Z";
+    fs::path candidate = path_.parent_path() / base;
+    std::error_code ec;
+    for (int n = 1; fs::exists(candidate, ec) && n < 1000; ++n) {
+        candidate = path_.parent_path() / fmt::format("{}-{}", base, n);
+    }
+    return candidate;
+}
+
+SettingsPersistence::Loaded JsonSettingsFile::load() {
+    Loaded loaded;
+    auto read = readWholeFile(path_);
+    if (read.status == ReadStatus::missing) {
+        return loaded;
+    }
+    if (read.status == ReadStatus::failed) {
+        refuseWrites_ = "the existing file could not be read, so it is left untouched";
+        loaded.problems.push_back(fmt::format(
+            "Settings file {} could not be read ({}); starting from defaults, changes are kept "
+            "in memory only",
+            path_.string(), read.error));
+        return loaded;
+    }
+
+    auto decoded = decodeSettings(read.contents);
+    if (auto* error = std::get_if<std::string>(&decoded)) {
+        const fs::path aside = asideName();
+        std::error_code ec;
+        fs::rename(path_, aside, ec);
+        if (ec) {
+            refuseWrites_ = "the unreadable file could not be moved aside, so it is left untouched";
+            loaded.problems.push_back(fmt::format(
+                "Settings file {} could not be parsed ({}) and could not be moved aside ({}); "
+                "starting from defaults, changes are kept in memory only",
+                path_.string(), *error, ec.message()));
+        } else {
+            loaded.problems.push_back(fmt::format(
+                "Settings file {} could not be parsed ({}); it was kept as {} and settings start "
+                "from defaults",
+                path_.string(), *error, aside.string()));
+        }
+        return loaded;
+    }
+
+    auto& settings = std::get<DecodedSettings>(decoded);
+    if (!settings.skippedKeys.empty()) {
+        std::string names;
+        for (const auto& key : settings.skippedKeys) {
+            names += (names.empty() ? "" : ", ") + key;
+        }
+        loaded.problems.push_back(fmt::format(
+            "Settings file {}: values of unsupported form under {} read as absent (they stay in "
+            "the file)",
+            path_.string(), names));
+    }
+    preservedJson_ = std::move(settings.preservedJson);
+    loaded.values = std::move(settings.values);
+    return loaded;
+}
+
+std::optional<std::string> JsonSettingsFile::save(const SettingValues& values) {
+    if (refuseWrites_) {
+        return *refuseWrites_;
+    }
+    return writeFileAtomically(path_, encodeSettings(values, preservedJson_));
+}
+
+}  // namespace ambleguard::posix
