@@ -60,7 +60,10 @@ void EventLoop::run() {
         }
         const auto now = std::chrono::steady_clock::now();
         if (front.due > now) {
-            wake_.wait_until(lock, front.due);
+            // Wait on a copy: `front` refers into the queue, which other threads may grow (and
+            // reallocate) while the lock is released during the wait.
+            const SteadyTime due = front.due;
+            wake_.wait_until(lock, due);
             continue;
         }
         Scheduled item = front;

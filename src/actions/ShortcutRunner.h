@@ -1,0 +1,47 @@
+#pragma once
+
+#include "platform/Liveness.h"
+#include "platform/Log.h"
+#include "platform/MainQueue.h"
+#include "platform/ProcessLauncher.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace ambleguard {
+
+// Runs the user's automation shortcuts by name through the shortcuts command-line tool
+// ("<tool> run <name>"), logs how each run went and reports success (exit status 0) back. It
+// knows nothing of sequencing: callers have already decided and advanced their own state, so a
+// failure is only logged here and never retried.
+class ShortcutRunner {
+  public:
+    // Called exactly once per run, on the main queue: true when the tool exited with status 0.
+    using Completion = std::function<void(bool succeeded)>;
+
+    ShortcutRunner(std::string toolPath, ProcessLauncher& launcher, MainQueue& mainQueue,
+                   LogSink& logSink);
+    ShortcutRunner(const ShortcutRunner&) = delete;
+    ShortcutRunner& operator=(const ShortcutRunner&) = delete;
+
+    // Starts the run and returns at once. `kind` ("away", "return", "test") only labels the
+    // log lines; `name` is passed to the tool unchanged as one argument.
+    void runShortcut(const std::string& name, std::string_view kind, Completion completion);
+
+    // The settings panel's test button: trims blanks and line breaks from the name; an empty
+    // result fails (asynchronously, without starting anything).
+    void testShortcut(std::string_view name, Completion completion);
+
+  private:
+    void finish(const std::string& name, const std::string& kind, ProcessResult result,
+                const Completion& completion) const;
+
+    std::string toolPath_;
+    ProcessLauncher& launcher_;
+    MainQueue& mainQueue_;
+    Logger log_;
+    LivenessToken liveness_;
+};
+
+}  // namespace ambleguard

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace ambleguard {
+
+// The program could not be started at all (missing, not executable, no resources).
+struct ProcessLaunchFailure {
+    std::string description;  // a sentence for the log
+    bool operator==(const ProcessLaunchFailure&) const = default;
+};
+
+// The program ran and ended. A program ended by a signal reports 128 plus the signal number, as
+// a shell would, so that only a clean exit counts as 0.
+struct ProcessExit {
+    int status = 0;
+    std::string standardOutput;  // everything it wrote, byte for byte
+    std::string standardError;
+    bool operator==(const ProcessExit&) const = default;
+};
+
+using ProcessResult = std::variant<ProcessLaunchFailure, ProcessExit>;
+
+// Runs helper programs (the shortcuts tool) and reports how they ended.
+class ProcessLauncher {
+  public:
+    using Completion = std::function<void(ProcessResult)>;
+
+    virtual ~ProcessLauncher() = default;
+
+    // Starts `executable` directly, without a shell, with `arguments` as its arguments (each one
+    // arrives unchanged as a single argument). Standard input is inherited; standard output and
+    // standard error are captured in full. Returns at once. `completion` runs exactly once on
+    // the main queue when the program has ended or could not be started, never inside this
+    // call; a program that never ends never completes.
+    virtual void run(std::string executable, std::vector<std::string> arguments,
+                     Completion completion) = 0;
+};
+
+}  // namespace ambleguard

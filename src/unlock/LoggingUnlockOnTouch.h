@@ -1,0 +1,33 @@
+#pragma once
+
+#include "platform/Log.h"
+#include "unlock/UnlockInterfaces.h"
+
+#include <string_view>
+
+namespace ambleguard {
+
+// Stands in for unlock on touch until it exists: requests are logged and counted, and nothing
+// is ever armed.
+class LoggingUnlockOnTouch final : public UnlockOnTouchControl {
+  public:
+    explicit LoggingUnlockOnTouch(LogSink& logSink) : log_(logSink, "UnlockOnTouch") {}
+    bool arm(bool unlockIfRecentInput) override {
+        ++armCalls_;
+        log_.info(
+            "Arm requested (unlock if recent input: {}); unlock on touch is not available "
+            "in this build",
+            boolText(unlockIfRecentInput));
+        return false;
+    }
+    void deviceConfirmedGone(std::string_view reason) override {
+        log_.debug("Device confirmed gone ({}); nothing is armed", reason);
+    }
+    int armCalls() const { return armCalls_; }
+
+  private:
+    Logger log_;
+    int armCalls_ = 0;
+};
+
+}  // namespace ambleguard
