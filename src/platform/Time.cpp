@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 
@@ -13,11 +14,16 @@ double secondsBetween(Instant from, Instant to) {
     return static_cast<double>((to - from).count()) / 1e6;
 }
 
-Instant addSeconds(Instant at, double seconds) {
-    if (!std::isfinite(seconds)) {
-        return at;
+microseconds toMicroseconds(double seconds) {
+    if (std::isnan(seconds)) {
+        return microseconds(0);
     }
-    return at + microseconds(static_cast<long long>(std::llround(seconds * 1e6)));
+    const double limited = std::clamp(seconds, -kMaxDurationSeconds, kMaxDurationSeconds);
+    return microseconds(static_cast<long long>(std::llround(limited * 1e6)));
+}
+
+Instant addSeconds(Instant at, double seconds) {
+    return at + toMicroseconds(seconds);
 }
 
 double toEpochSeconds(Instant at) {
@@ -25,7 +31,11 @@ double toEpochSeconds(Instant at) {
 }
 
 Instant fromEpochSeconds(double seconds) {
-    return Instant(microseconds(static_cast<long long>(std::llround(seconds * 1e6))));
+    if (std::isnan(seconds)) {
+        return Instant(microseconds(0));
+    }
+    const double limited = std::clamp(seconds, -9.2e12, 9.2e12);
+    return Instant(microseconds(static_cast<long long>(std::llround(limited * 1e6))));
 }
 
 std::string formatIso8601(Instant at) {

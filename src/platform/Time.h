@@ -14,6 +14,13 @@ using Instant = std::chrono::sys_time<std::chrono::microseconds>;
 // Seconds elapsed from `from` to `to` (negative when `to` is earlier).
 double secondsBetween(Instant from, Instant to);
 
+// Durations are limited to +/- this many seconds (about a century) before they are turned into
+// microseconds, so an absurd stored value cannot overflow the arithmetic.
+inline constexpr double kMaxDurationSeconds = 3.2e9;
+
+// `seconds` as whole microseconds: rounded, limited to +/- kMaxDurationSeconds, 0 for NaN.
+std::chrono::microseconds toMicroseconds(double seconds);
+
 // `at` moved by `seconds`, rounded to the nearest microsecond.
 Instant addSeconds(Instant at, double seconds);
 

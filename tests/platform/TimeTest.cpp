@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace ambleguard {
 namespace {
 
@@ -41,6 +43,15 @@ TEST(TimeTest, SecondArithmeticRoundsToMicroseconds) {
     EXPECT_EQ(addSeconds(start, 0.1 + 0.2), addSeconds(start, 0.3));
     EXPECT_DOUBLE_EQ(secondsBetween(addSeconds(start, 3), start), -3.0);
     EXPECT_EQ(fromEpochSeconds(toEpochSeconds(start)), start);
+}
+
+TEST(TimeTest, AbsurdDurationsAreLimitedInsteadOfOverflowing) {
+    const Instant start = *parseIso8601("2026-01-01T00:00:00Z");
+    EXPECT_GT(addSeconds(start, 1e300), addSeconds(start, 1e9));
+    EXPECT_LT(addSeconds(start, -1e300), start);
+    EXPECT_EQ(addSeconds(start, std::numeric_limits<double>::infinity()),
+              addSeconds(start, kMaxDurationSeconds));
+    EXPECT_EQ(addSeconds(start, std::numeric_limits<double>::quiet_NaN()), start);
 }
 
 }  // namespace

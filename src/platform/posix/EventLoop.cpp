@@ -1,5 +1,7 @@
 #include "platform/posix/EventLoop.h"
 
+#include "platform/Time.h"
+
 #include <cmath>
 
 namespace ambleguard::posix {
@@ -7,10 +9,10 @@ namespace ambleguard::posix {
 namespace {
 
 std::chrono::microseconds toMicros(double seconds) {
-    if (!(seconds > 0) || !std::isfinite(seconds)) {
+    if (!(seconds > 0)) {
         return std::chrono::microseconds(0);
     }
-    return std::chrono::microseconds(static_cast<long long>(std::llround(seconds * 1e6)));
+    return toMicroseconds(seconds);
 }
 
 }  // namespace
