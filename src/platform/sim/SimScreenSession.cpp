@@ -1,0 +1,122 @@
+#include "platform/sim/SimScreenSession.h"
+
+#include <algorithm>
+
+#include <fmt/format.h>
+
+namespace ambleguard::sim {
+
+SimScreenSession::SimScreenSession(MainQueue& mainQueue, const Clock& clock)
+    : mainQueue_(mainQueue), clock_(clock) {}
+
+std::optional<bool> SimScreenSession::screenIsLockedNow() const {
+    if (!lockStateReadable_) {
+        return std::nullopt;
+    }
+    return locked_;
+}
+
+Connection SimScreenSession::observe(ScreenNotice notice, std::function<void()> handler) {
+    return notice == ScreenNotice::locked ? lockedNotice_.connect(std::move(handler))
+                                          : unlockedNotice_.connect(std::move(handler));
+}
+
+std::optional<std::string> SimScreenSession::lockScreenImmediately() {
+    if (!directLockAvailable_) {
+        record("direct lock unavailable");
+        return std::string("the lock entry point is not available");
+    }
+    record("direct lock requested");
+    lockAfter(lockDelay_);
+    return std::nullopt;
+}
+
+std::optional<std::int32_t> SimScreenSession::startScreenSaver() {
+    if (!screenSaverStatus_) {
+        record("screen saver entry point missing");
+        return std::nullopt;
+    }
+    if (*screenSaverStatus_ != 0) {
+        record(fmt::format("screen saver failed with status {}", *screenSaverStatus_));
+    } else {
+        saverStarted("screen saver started");
+    }
+    return screenSaverStatus_;
+}
+
+std::optional<std::string> SimScreenSession::launchScreenSaverApplication() {
+    if (launchError_) {
+        record("screen saver application failed to launch");
+        return launchError_;
+    }
+    saverStarted("screen saver application launched");
+    return std::nullopt;
+}
+
+void SimScreenSession::userLocksScreen() {
+    record("user locks the screen");
+    becomeLocked();
+}
+
+void SimScreenSession::userUnlocksScreen() {
+    if (!locked_) {
+        return;
+    }
+    record("user types the password");
+    pendingLock_.cancel();
+    locked_ = false;
+    screenSaverRunning_ = false;
+    record("screen unlocked");
+    deliver(ScreenNotice::unlocked);
+}
+
+void SimScreenSession::lockAfter(double seconds) {
+    if (locked_ || pendingLock_.isSet()) {
+        return;  // the lock screen is already up or on its way
+    }
+    pendingLock_ = mainQueue_.postAfter(seconds, liveness_.guarded([this] {
+        pendingLock_.cancel();
+        becomeLocked();
+    }));
+}
+
+void SimScreenSession::becomeLocked() {
+    pendingLock_.cancel();
+    if (locked_) {
+        return;
+    }
+    locked_ = true;
+    record("screen locked");
+    deliver(ScreenNotice::locked);
+}
+
+void SimScreenSession::saverStarted(std::string what) {
+    screenSaverRunning_ = true;
+    record(std::move(what));
+    if (saverLocksAfter_) {
+        lockAfter(*saverLocksAfter_);
+    }
+}
+
+void SimScreenSession::deliver(ScreenNotice notice) {
+    mainQueue_.post(liveness_.guarded([this, notice] {
+        (notice == ScreenNotice::locked ? lockedNotice_ : unlockedNotice_).emit();
+    }));
+}
+
+void SimScreenSession::record(std::string what) {
+    const Action action{clock_.now(), std::move(what)};
+    actions_.push_back(action);
+    actionRecorded_.emit(action);  // by copy: an observer may record further actions
+}
+
+std::size_t SimScreenSession::count(std::string_view what) const {
+    return static_cast<std::size_t>(std::count_if(actions_.begin(), actions_.end(),
+                                                  [&](const Action& a) { return a.what == what; }));
+}
+
+Connection SimScreenSession::onAction(std::function<void(const Action&)> observer) {
+    return actionRecorded_.connect(std::move(observer));
+}
+
+}  // namespace ambleguard::sim
