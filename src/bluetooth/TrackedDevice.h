@@ -1,0 +1,15 @@
+#pragma once
+
+#include "platform/BleCentral.h"
+#include "platform/Time.h"
+
+namespace ambleguard {
+
+// One entry of the table of devices seen nearby.
+struct TrackedDevice {
+    PeripheralRef peripheral;
+    // Time of the last accepted advertisement (or of restoration).
+    Instant lastSeen;
+};
+
+}  // namespace ambleguard
