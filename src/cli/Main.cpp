@@ -1,5 +1,6 @@
 #include "app/SettingsStore.h"
 #include "cli/Command.h"
+#include "cli/ReplayCommand.h"
 #include "cli/SettingsCommand.h"
 #include "platform/posix/JsonSettingsFile.h"
 #include "platform/posix/StreamSinks.h"
@@ -20,6 +21,7 @@ void printHelp(std::FILE* out) {
                "\n"
                "Commands:\n"
                "  settings   see and change the stored settings\n"
+               "  replay     run a recorded RSSI trace through the presence detection\n"
                "\n"
                "Run `ambleguard COMMAND --help` for a command's options.\n");
 }
@@ -49,6 +51,9 @@ int main(int argc, char** argv) {
     }
     if (command == "settings") {
         return runSettings(rest);
+    }
+    if (command == "replay") {
+        return cli::runReplayCommand(rest, cli::Streams{});
     }
     fmt::print(stderr, "ambleguard: unknown command \"{}\"\n", command);
     printHelp(stderr);

@@ -27,12 +27,15 @@ class LogSink {
   public:
     virtual ~LogSink() = default;
     virtual void write(const LogRecord& record) = 0;
+    // False when lines of `level` would be dropped anyway, so they need not be formatted.
+    virtual bool accepts(LogLevel /*level*/) const { return true; }
 };
 
 // Discards everything; for objects built where nobody listens.
 class NullLogSink final : public LogSink {
   public:
     void write(const LogRecord&) override {}
+    bool accepts(LogLevel) const override { return false; }
 };
 
 // One component's log handle: a sink and a category. Texts are formatted with fmt.
@@ -48,22 +51,37 @@ class Logger {
 
     template <typename... Args>
     void debug(fmt::format_string<Args...> format, Args&&... args) const {
+        if (!sink_->accepts(LogLevel::debug)) {
+            return;
+        }
         log(LogLevel::debug, fmt::format(format, std::forward<Args>(args)...));
     }
     template <typename... Args>
     void info(fmt::format_string<Args...> format, Args&&... args) const {
+        if (!sink_->accepts(LogLevel::info)) {
+            return;
+        }
         log(LogLevel::info, fmt::format(format, std::forward<Args>(args)...));
     }
     template <typename... Args>
     void notice(fmt::format_string<Args...> format, Args&&... args) const {
+        if (!sink_->accepts(LogLevel::notice)) {
+            return;
+        }
         log(LogLevel::notice, fmt::format(format, std::forward<Args>(args)...));
     }
     template <typename... Args>
     void error(fmt::format_string<Args...> format, Args&&... args) const {
+        if (!sink_->accepts(LogLevel::error)) {
+            return;
+        }
         log(LogLevel::error, fmt::format(format, std::forward<Args>(args)...));
     }
     template <typename... Args>
     void fault(fmt::format_string<Args...> format, Args&&... args) const {
+        if (!sink_->accepts(LogLevel::fault)) {
+            return;
+        }
         log(LogLevel::fault, fmt::format(format, std::forward<Args>(args)...));
     }
 

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "app/SettingsStore.h"
+#include "bluetooth/BluetoothScanner.h"
+#include "cli/ReplayTrace.h"
+#include "platform/Log.h"
+#include "platform/sim/MemorySettings.h"
+#include "platform/sim/RecordingActions.h"
+#include "platform/sim/RecordingNotifier.h"
+#include "platform/sim/SimClock.h"
+#include "platform/sim/SimMainLoop.h"
+#include "presence/SignalReadout.h"
+
+#include <string>
+
+namespace ambleguard::cli {
+
+// The settings a replay runs with; stored before the scanner exists.
+struct ReplaySettings {
+    std::string detectionMode = "Stable";  // stored verbatim
+    double averageMinRSSI = -67.0;
+    double hysteresisAwayBuffer = 4.0;
+    double hysteresisReturnBuffer = 4.0;
+    double lastSeenTimeout = 1.0;
+    bool decideOnRawRSSI = false;
+    bool suppressSuddenSignalLoss = false;
+};
+
+// Everything a replay needs, built the way the program builds it, on the simulated platform:
+// virtual time, an in-memory settings store holding the replay's settings and a tracked device,
+// and stand-ins that record what the pipeline asks of the rest of the system. The user's own
+// settings are never touched.
+class ReplayWorld {
+  public:
+    ReplayWorld(const ReplaySettings& replaySettings, double traceStart, LogSink& logSink);
+    ReplayWorld(const ReplayWorld&) = delete;
+    ReplayWorld& operator=(const ReplayWorld&) = delete;
+
+    // Feeds every reading at its own instant, as the tracked device's advertisements would
+    // arrive, with the presence tick running from the start; then lets the tick run on for
+    // `tailSeconds` after the last reading.
+    void run(const std::vector<TraceReading>& readings, double tailSeconds) {
+        feed(readings);
+        runTail(readings, tailSeconds);
+    }
+    // The two halves of run(): up to and including the last reading, and the time after it.
+    void feed(const std::vector<TraceReading>& readings);
+    void runTail(const std::vector<TraceReading>& readings, double tailSeconds);
+
+    // Between the trace's axis and virtual time.
+    Instant instantAt(double traceTime) const;
+    double traceTimeOf(Instant at) const;
+
+    // Declared in construction order.
+    sim::SimClock clock;
+    sim::SimMainLoop loop;
+    sim::SimExecutor bluetoothQueue;
+    sim::MemorySettings persistence;
+    SettingsStore settings;
+    SignalReadout readout;
+    sim::RecordingActions actions;
+    sim::RecordingNotifier notifier;
+    BluetoothScanner scanner;
+
+  private:
+    double traceStart_;
+};
+
+}  // namespace ambleguard::cli

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "platform/Notifier.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ambleguard::sim {
+
+// Keeps every notification request. Deliveries succeed unless a failure text is set, which is
+// then reported to each completion.
+class RecordingNotifier final : public Notifier {
+  public:
+    void deliver(NotificationRequest request, Completion completion) override {
+        delivered_.push_back(std::move(request));
+        if (completion) {
+            completion(failure_);
+        }
+    }
+
+    const std::vector<NotificationRequest>& delivered() const { return delivered_; }
+    void failWith(std::optional<std::string> error) { failure_ = std::move(error); }
+
+  private:
+    std::vector<NotificationRequest> delivered_;
+    std::optional<std::string> failure_;
+};
+
+}  // namespace ambleguard::sim

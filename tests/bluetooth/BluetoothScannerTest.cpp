@@ -1,0 +1,178 @@
+#include "bluetooth/BluetoothScanner.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "app/SettingsKeys.h"
+#include "app/SettingsReaders.h"
+#include "platform/sim/MemorySettings.h"
+#include "platform/sim/RecordingActions.h"
+#include "platform/sim/RecordingLogSink.h"
+#include "platform/sim/RecordingNotifier.h"
+#include "platform/sim/SimClock.h"
+#include "platform/sim/SimMainLoop.h"
+
+namespace ambleguard {
+namespace {
+
+class BluetoothScannerTest : public ::testing::Test {
+  protected:
+    BluetoothScannerTest() { makeScanner(); }
+
+    void makeScanner() {
+        scanner = std::make_unique<BluetoothScanner>(BluetoothScanner::Dependencies{
+            .clock = clock,
+            .mainQueue = loop,
+            .settings = settings,
+            .logSink = log,
+            .readout = readout,
+            .connections = actions,
+            .sounds = actions,
+            .screenLock = actions,
+            .schedule = actions,
+            .awayActions = actions,
+            .returnActions = actions,
+            .unlockOnTouch = actions,
+            .notifier = notifier,
+        });
+    }
+
+    // Readings arrive on the Bluetooth executor, as from discovery.
+    void readings(int raw, int count, double interval = 0.5) {
+        for (int i = 0; i < count; ++i) {
+            loop.advanceBy(interval);
+            bluetooth.post([this, raw] { scanner->processRSSI(raw); });
+            loop.runDue();
+        }
+    }
+
+    sim::SimClock clock;
+    sim::SimMainLoop loop{clock};
+    sim::SimExecutor bluetooth{loop};
+    sim::MemorySettings persistence;
+    sim::RecordingLogSink log;
+    SettingsStore settings{persistence, log};
+    SignalReadout readout;
+    sim::RecordingActions actions;
+    sim::RecordingNotifier notifier;
+    std::unique_ptr<BluetoothScanner> scanner;
+};
+
+TEST_F(BluetoothScannerTest, ThePresenceTickEvaluatesEverySecondUntilStopped) {
+    // A state left over from an earlier run shows when the first evaluation happens.
+    settings.setString(keys::devicePresenceState, "Absent");
+    scanner->startPresenceTimer();
+    loop.advanceBy(0.999);
+    EXPECT_EQ(storedPresenceState(settings), "Absent");
+    loop.advanceBy(0.001);
+    EXPECT_EQ(storedPresenceState(settings), "Present");
+
+    settings.setString(keys::devicePresenceState, "Absent");
+    scanner->startPresenceTimer();  // restarting does not add a second tick
+    loop.advanceBy(0.999);
+    EXPECT_EQ(storedPresenceState(settings), "Absent");
+    loop.advanceBy(0.001);
+    EXPECT_EQ(storedPresenceState(settings), "Present");
+
+    scanner->stopPresenceTimer();
+    EXPECT_FALSE(scanner->isPresenceTimerRunning());
+    settings.setString(keys::devicePresenceState, "Absent");
+    loop.advanceBy(5);
+    EXPECT_EQ(storedPresenceState(settings), "Absent");
+
+    scanner->startPresenceTimer();
+    scanner.reset();  // a released scanner leaves no tick behind
+    loop.advanceBy(5);
+    EXPECT_EQ(storedPresenceState(settings), "Absent");
+}
+
+TEST_F(BluetoothScannerTest, ABluetoothResetClearsTheSignalStateAtMostOncePerThirtySeconds) {
+    readings(-60, 3);
+    scanner->recordRSSIFailure("Bluetooth unavailable");
+    scanner->resetBluetooth();
+    auto cleared = scanner->pipeline().signalSnapshot();
+    EXPECT_EQ(cleared.filterEstimate, std::nullopt);
+    EXPECT_TRUE(cleared.bufferValues.empty());
+    EXPECT_EQ(cleared.consecutiveRSSIFailures, 0);
+    EXPECT_TRUE(log.contains("Resetting centralManager (enhanced strategy)"));
+
+    readings(-60, 1, 0.0);
+    loop.advanceBy(10);
+    scanner->resetBluetooth();
+    EXPECT_TRUE(log.contains("Bluetooth reset skipped due to cooldown period (20.0s remaining)"));
+    EXPECT_TRUE(scanner->pipeline().signalSnapshot().filterEstimate.has_value());
+
+    loop.advanceBy(19.999);
+    scanner->resetBluetooth();
+    EXPECT_TRUE(scanner->pipeline().signalSnapshot().filterEstimate.has_value());
+    loop.advanceBy(0.001);
+    scanner->resetBluetooth();
+    EXPECT_EQ(scanner->pipeline().signalSnapshot().filterEstimate, std::nullopt);
+}
+
+TEST_F(BluetoothScannerTest, RepeatedZeroReadingsResetThroughTheScanner) {
+    readings(-60, 2);
+    readings(0, 4);
+    EXPECT_TRUE(log.contains("Repeated RSSI = 0 (count: 4) -> Bluetooth reset"));
+    EXPECT_EQ(scanner->pipeline().signalSnapshot().filterEstimate, std::nullopt);
+}
+
+TEST_F(BluetoothScannerTest, ADepartureAndAReturnReachTheActions) {
+    settings.setBool(keys::canScan, true);
+    settings.setBool(keys::notificationsAllowed, true);
+    settings.setString(keys::checkedPeripheralName, "Phone");
+    scanner->setCentralPoweredOn(true);
+    scanner->startPresenceTimer();
+    readings(-58, 10);
+    EXPECT_TRUE(actions.calls().empty());
+
+    // Walking away: the filtered signal sinks until the device is judged gone.
+    for (int i = 0; i < 40 && storedPresenceState(settings) != "Absent"; ++i) {
+        readings(-88, 1);
+    }
+    ASSERT_EQ(storedPresenceState(settings), "Absent");
+    EXPECT_EQ(actions.calls(), (std::vector<std::string>{
+                                   "deviceConfirmedGone engine decision, Weak Signal -> Absent",
+                                   "play deviceLeft", "performAwayAction"}));
+    ASSERT_EQ(notifier.delivered().size(), 1u);
+    EXPECT_EQ(notifier.delivered()[0].body,
+              fmt::format("Phone is out of range. Last RSSI: {}", readout.averageRSSI()));
+
+    actions.clear();
+    for (int i = 0; i < 40 && storedPresenceState(settings) != "Present"; ++i) {
+        readings(-50, 1);
+    }
+    ASSERT_EQ(storedPresenceState(settings), "Present");
+    EXPECT_EQ(actions.calls(),
+              (std::vector<std::string>{"play deviceReturned", "performReturnAction",
+                                        "performUnlockOnReturn"}));
+}
+
+TEST_F(BluetoothScannerTest, SilenceProbesTheConnectionOnlyWithAPoweredCentral) {
+    scanner->startPresenceTimer();
+    readings(-58, 1);
+    loop.advanceBy(8);
+    EXPECT_EQ(actions.count("attemptConnection grace-window"), 0u);
+
+    scanner->setCentralPoweredOn(true);
+    loop.advanceBy(10);
+    EXPECT_EQ(actions.count("attemptConnection grace-window"), 1u);
+}
+
+TEST_F(BluetoothScannerTest, AUserSwitchIsAnnouncedLocallyButIsNotAScreenLock) {
+    std::vector<std::string> notices;
+    auto connection =
+        scanner->onLocalScreenNotice([&](std::string_view name) { notices.emplace_back(name); });
+    scanner->handleSessionResignedActive();
+    scanner->handleSessionBecameActive();
+    EXPECT_EQ(notices,
+              (std::vector<std::string>{"com.apple.screenIsLocked", "com.apple.screenIsUnlocked"}));
+    EXPECT_TRUE(log.contains("User switched away"));
+    EXPECT_TRUE(log.contains("User switched back"));
+    EXPECT_EQ(settings.dateForKey(keys::lastScreenLockTime), std::nullopt);
+    EXPECT_EQ(settings.dateForKey(keys::lastScreenUnlockTime), std::nullopt);
+}
+
+}  // namespace
+}  // namespace ambleguard
