@@ -22,29 +22,17 @@ SettingValues initialSettings(const ReplaySettings& s) {
     return values;
 }
 
+sim::SimPlatformOptions replayPlatform(const ReplaySettings& s) {
+    sim::SimPlatformOptions options;
+    options.settings = initialSettings(s);
+    return options;
+}
+
 }  // namespace
 
 ReplayWorld::ReplayWorld(const ReplaySettings& replaySettings, double traceStart, LogSink& logSink)
-    : clock(sim::SimClock::defaultStart()),
-      loop(clock),
-      bluetoothQueue(loop),
-      persistence(initialSettings(replaySettings)),
-      settings(persistence, logSink),
-      scanner(BluetoothScanner::Dependencies{
-          .clock = clock,
-          .mainQueue = loop,
-          .settings = settings,
-          .logSink = logSink,
-          .readout = readout,
-          .connections = actions,
-          .sounds = actions,
-          .screenLock = actions,
-          .schedule = actions,
-          .awayActions = actions,
-          .returnActions = actions,
-          .unlockOnTouch = actions,
-          .notifier = notifier,
-      }),
+    : platform(replayPlatform(replaySettings), logSink, console_),
+      app(platform.ports()),
       traceStart_(traceStart) {}
 
 Instant ReplayWorld::instantAt(double traceTime) const {

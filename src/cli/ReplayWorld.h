@@ -1,15 +1,10 @@
 #pragma once
 
-#include "app/SettingsStore.h"
-#include "bluetooth/BluetoothScanner.h"
+#include "app/Application.h"
 #include "cli/ReplayTrace.h"
+#include "platform/Console.h"
 #include "platform/Log.h"
-#include "platform/sim/MemorySettings.h"
-#include "platform/sim/RecordingActions.h"
-#include "platform/sim/RecordingNotifier.h"
-#include "platform/sim/SimClock.h"
-#include "platform/sim/SimMainLoop.h"
-#include "presence/SignalReadout.h"
+#include "platform/sim/SimPlatform.h"
 
 #include <string>
 
@@ -26,10 +21,9 @@ struct ReplaySettings {
     bool suppressSuddenSignalLoss = false;
 };
 
-// Everything a replay needs, built the way the program builds it, on the simulated platform:
-// virtual time, an in-memory settings store holding the replay's settings and a tracked device,
-// and stand-ins that record what the pipeline asks of the rest of the system. The user's own
-// settings are never touched.
+// Everything a replay needs, built the way the program builds it (the same composition root),
+// on the simulated platform: virtual time, an in-memory settings store holding the replay's
+// settings and a tracked device. The user's own settings are never touched.
 class ReplayWorld {
   public:
     ReplayWorld(const ReplaySettings& replaySettings, double traceStart, LogSink& logSink);
@@ -51,16 +45,19 @@ class ReplayWorld {
     Instant instantAt(double traceTime) const;
     double traceTimeOf(Instant at) const;
 
+  private:
+    // Texts the components write to standard output are not part of a replay's output.
+    NullConsoleOutput console_;
+
+  public:
     // Declared in construction order.
-    sim::SimClock clock;
-    sim::SimMainLoop loop;
-    sim::SimExecutor bluetoothQueue;
-    sim::MemorySettings persistence;
-    SettingsStore settings;
-    SignalReadout readout;
-    sim::RecordingActions actions;
-    sim::RecordingNotifier notifier;
-    BluetoothScanner scanner;
+    sim::SimPlatform platform;
+    Application app;
+    sim::SimClock& clock = platform.clock;
+    sim::SimMainLoop& loop = platform.loop;
+    sim::SimExecutor& bluetoothQueue = platform.bluetoothQueue;
+    SignalReadout& readout = app.readout;
+    BluetoothScanner& scanner = app.scanner;
 
   private:
     double traceStart_;

@@ -11,4 +11,10 @@ class ConsoleOutput {
     virtual void writeLine(std::string_view text) = 0;
 };
 
+// Discards every text; for runs whose output is something else (a replay's decisions).
+class NullConsoleOutput final : public ConsoleOutput {
+  public:
+    void writeLine(std::string_view) override {}
+};
+
 }  // namespace ambleguard

@@ -1,0 +1,47 @@
+#include "app/Application.h"
+
+namespace ambleguard {
+
+Application::Application(const PlatformPorts& ports)
+    : ports_(ports),
+      schedule(ports.settings, ports.clock, ports.logSink),
+      activity(ports.settings, ports.idleClock),
+      sounds(ports.settings, ports.soundFiles, ports.soundOutput, ports.mainQueue, ports.logSink),
+      screenLock(ports.screenSession, ports.settings, ports.clock, ports.logSink, ports.console),
+      unlocker(ports.logSink),
+      unlockOnTouch(ports.logSink),
+      shortcuts(ports.shortcutsToolPath, ports.processLauncher, ports.mainQueue, ports.logSink),
+      sequencing(ports.logSink),
+      awayActions(ports.settings, ports.clock, ports.mainQueue, ports.logSink, ports.console,
+                  screenLock, schedule, activity, unlockTest, shortcuts, sequencing),
+      returnActions(ports.settings, ports.clock, ports.mainQueue, ports.logSink, ports.console,
+                    screenLock, schedule, unlockTest, unlocker, unlockOnTouch, shortcuts,
+                    sequencing),
+      scanner(BluetoothScanner::Dependencies{
+          .clock = ports.clock,
+          .mainQueue = ports.mainQueue,
+          .settings = ports.settings,
+          .logSink = ports.logSink,
+          .readout = readout,
+          .connections = connections_,
+          .sounds = sounds,
+          .screenLock = screenLock,
+          .schedule = schedule,
+          .awayActions = awayActions,
+          .returnActions = returnActions,
+          .unlockOnTouch = unlockOnTouch,
+          .notifier = ports.notifier,
+      }),
+      resets(ports.settings, ports.loginItem, ports.appInstance, ports.alerts, ports.mainQueue,
+             ports.logSink, [] {}) {
+    // The scanner reacts to the session's lock notices after the lock state has taken them in,
+    // because it was registered later.
+    lockNotices_ = ports.screenSession.observe(ScreenNotice::locked, [this] {
+        scanner.handleScreenLockChange("com.apple.screenIsLocked");
+    });
+    unlockNotices_ = ports.screenSession.observe(ScreenNotice::unlocked, [this] {
+        scanner.handleScreenLockChange("com.apple.screenIsUnlocked");
+    });
+}
+
+}  // namespace ambleguard

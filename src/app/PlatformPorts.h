@@ -1,0 +1,50 @@
+#pragma once
+
+#include "app/SettingsStore.h"
+#include "platform/Alerts.h"
+#include "platform/AppInstance.h"
+#include "platform/BleCentral.h"
+#include "platform/Clock.h"
+#include "platform/Console.h"
+#include "platform/Executor.h"
+#include "platform/IdleClock.h"
+#include "platform/Log.h"
+#include "platform/LoginItem.h"
+#include "platform/MainQueue.h"
+#include "platform/Notifier.h"
+#include "platform/ProcessLauncher.h"
+#include "platform/ScreenSession.h"
+#include "platform/SoundFiles.h"
+#include "platform/SoundOutput.h"
+
+#include <string>
+
+namespace ambleguard {
+
+// Everything the program needs from the platform it runs on, handed to the composition root.
+// The simulated platform and the real desktop backend each fill one of these.
+struct PlatformPorts {
+    const Clock& clock;
+    MainQueue& mainQueue;
+    // Where Bluetooth callbacks arrive and readings are validated and filtered.
+    Executor& bluetoothQueue;
+    // The one serial queue of the discovery tables.
+    SerialExecutor& peripheralQueue;
+    LogSink& logSink;
+    ConsoleOutput& console;
+    SettingsStore& settings;
+    BleCentralPort& bluetooth;
+    ScreenSession& screenSession;
+    SoundOutput& soundOutput;
+    const SoundFiles& soundFiles;
+    IdleClock& idleClock;
+    Notifier& notifier;
+    ProcessLauncher& processLauncher;
+    // The command-line tool that runs a named shortcut.
+    std::string shortcutsToolPath;
+    LoginItem& loginItem;
+    AppInstance& appInstance;
+    Alerts& alerts;
+};
+
+}  // namespace ambleguard

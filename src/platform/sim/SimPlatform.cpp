@@ -1,0 +1,43 @@
+#include "platform/sim/SimPlatform.h"
+
+namespace ambleguard::sim {
+
+SimPlatform::SimPlatform(SimPlatformOptions options, LogSink& logSink_, ConsoleOutput& console_)
+    : clock(options.start, options.utcOffsetSeconds),
+      loop(clock),
+      bluetoothQueue(loop),
+      peripheralQueue(loop),
+      logSink(logSink_),
+      console(console_),
+      persistence(std::move(options.settings)),
+      settings(persistence, logSink_),
+      bluetooth(clock, loop, std::move(options.bluetooth)),
+      screenSession(loop, clock),
+      soundOutput(loop),
+      idleClock(clock),
+      processLauncher(loop) {}
+
+PlatformPorts SimPlatform::ports() {
+    return PlatformPorts{
+        .clock = clock,
+        .mainQueue = loop,
+        .bluetoothQueue = bluetoothQueue,
+        .peripheralQueue = peripheralQueue,
+        .logSink = logSink,
+        .console = console,
+        .settings = settings,
+        .bluetooth = bluetooth,
+        .screenSession = screenSession,
+        .soundOutput = soundOutput,
+        .soundFiles = soundFiles,
+        .idleClock = idleClock,
+        .notifier = notifier,
+        .processLauncher = processLauncher,
+        .shortcutsToolPath = "/usr/bin/shortcuts",
+        .loginItem = loginItem,
+        .appInstance = appInstance,
+        .alerts = alerts,
+    };
+}
+
+}  // namespace ambleguard::sim

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "app/PlatformPorts.h"
+#include "app/SettingsStore.h"
+#include "platform/sim/MemorySettings.h"
+#include "platform/sim/RecordingNotifier.h"
+#include "platform/sim/SimBluetoothWorld.h"
+#include "platform/sim/SimClock.h"
+#include "platform/sim/SimIdleClock.h"
+#include "platform/sim/SimMainLoop.h"
+#include "platform/sim/SimProcessLauncher.h"
+#include "platform/sim/SimScreenSession.h"
+#include "platform/sim/SimShellPorts.h"
+#include "platform/sim/SimSoundFiles.h"
+#include "platform/sim/SimSoundOutput.h"
+
+namespace ambleguard::sim {
+
+struct SimPlatformOptions {
+    Instant start = SimClock::defaultStart();
+    int utcOffsetSeconds = 0;
+    // Written to a fresh in-memory store before anything is built.
+    SettingValues settings;
+    SimBluetoothConfig bluetooth;
+};
+
+// Every port of the program, simulated, on one virtual clock and main loop. Log lines and
+// standard-output texts go where the caller says (a recorder in tests, the transcript in
+// `simulate`).
+class SimPlatform {
+  public:
+    SimPlatform(SimPlatformOptions options, LogSink& logSink, ConsoleOutput& console);
+    SimPlatform(const SimPlatform&) = delete;
+    SimPlatform& operator=(const SimPlatform&) = delete;
+
+    PlatformPorts ports();
+
+    // Declared in construction order.
+    SimClock clock;
+    SimMainLoop loop;
+    SimExecutor bluetoothQueue;
+    SimExecutor peripheralQueue;
+    LogSink& logSink;
+    ConsoleOutput& console;
+    MemorySettings persistence;
+    SettingsStore settings;
+    SimBluetoothWorld bluetooth;
+    SimScreenSession screenSession;
+    SimSoundOutput soundOutput;
+    SimSoundFiles soundFiles;
+    SimIdleClock idleClock;
+    RecordingNotifier notifier;
+    SimProcessLauncher processLauncher;
+    SimLoginItem loginItem;
+    SimAppInstance appInstance;
+    SimAlerts alerts;
+};
+
+}  // namespace ambleguard::sim
