@@ -33,7 +33,18 @@ Application::Application(const PlatformPorts& ports)
           .notifier = ports.notifier,
       }),
       resets(ports.settings, ports.loginItem, ports.appInstance, ports.alerts, ports.mainQueue,
-             ports.logSink, [] {}) {
+             ports.logSink, [this] { scanGate_.stopScanningPermanently(); }),
+      delegate(AppDelegate::Dependencies{
+          .settings = ports.settings,
+          .mainQueue = ports.mainQueue,
+          .logSink = ports.logSink,
+          .shell = ports.shell,
+          .app = ports.appInstance,
+          .systemPower = ports.systemPower,
+          .loginItem = ports.loginItem,
+          .scanner = scanGate_,
+          .unlockOnTouch = unlockOnTouch,
+      }) {
     // The scanner reacts to the session's lock notices after the lock state has taken them in,
     // because it was registered later.
     lockNotices_ = ports.screenSession.observe(ScreenNotice::locked, [this] {
@@ -42,6 +53,11 @@ Application::Application(const PlatformPorts& ports)
     unlockNotices_ = ports.screenSession.observe(ScreenNotice::unlocked, [this] {
         scanner.handleScreenLockChange("com.apple.screenIsUnlocked");
     });
+}
+
+void Application::launch() {
+    ports_.shell.setActivationPolicy(ActivationPolicy::accessory);
+    delegate.applicationDidFinishLaunching();
 }
 
 }  // namespace ambleguard

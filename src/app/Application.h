@@ -7,7 +7,9 @@
 #include "actions/ScreenLockState.h"
 #include "actions/ShortcutRunner.h"
 #include "actions/ShortcutSequencingState.h"
+#include "app/AppDelegate.h"
 #include "app/PlatformPorts.h"
+#include "app/ScanGateTarget.h"
 #include "app/SettingsReset.h"
 #include "bluetooth/BluetoothScanner.h"
 #include "bluetooth/ConnectionAttempts.h"
@@ -29,6 +31,10 @@ class Application {
     Application& operator=(const Application&) = delete;
 
     const PlatformPorts& ports() const { return ports_; }
+
+    // What the process entry does once everything is built: start as a status-bar-only
+    // application, then finish launching.
+    void launch();
 
     // Members are declared in construction order: a component comes after what it uses.
   private:
@@ -58,7 +64,30 @@ class Application {
 
   public:
     BluetoothScanner scanner;
+
+  private:
+    // STAND-IN until the scanner has its own scanning lifecycle: starting and stopping scanning
+    // map onto starting and stopping the presence tick, which is all this scanner runs today.
+    // Point startScanning/stopScanningPermanently at the scanner's own operations when they
+    // exist (the other two already forward to the real thing).
+    class ScannerScanGate final : public ScanGateTarget {
+      public:
+        explicit ScannerScanGate(BluetoothScanner& scanner) : scanner_(scanner) {}
+        void startScanning() override { scanner_.startPresenceTimer(); }
+        void stopScanningPermanently() override { scanner_.stopPresenceTimer(); }
+        void resetSignalState() override { scanner_.resetSignalState(); }
+        void forcePresenceGone(std::string_view source) override {
+            scanner_.forcePresenceGone(source);
+        }
+
+      private:
+        BluetoothScanner& scanner_;
+    } scanGate_{scanner};
+
+  public:
     SettingsReset resets;
+    // Last: its initializer already schedules work that reaches the components above.
+    AppDelegate delegate;
 
   private:
     Connection lockNotices_;
