@@ -53,12 +53,11 @@ void BM_PipelineReading(benchmark::State& state) {
     DeskSignal signal;
     NullLogSink logSink;
     cli::ReplayWorld world(cli::ReplaySettings{}, 0.0, logSink);
-    world.scanner.setCentralPoweredOn(true);
-    world.scanner.startPresenceTimer();
+    world.startPresenceTimer();
     for (auto _ : state) {
         world.loop.advanceBy(0.1);
         world.bluetoothQueue.post(
-            [&world, rssi = signal.next()] { world.scanner.processRSSI(rssi); });
+            [&world, rssi = signal.next()] { world.pipeline.processRSSI(rssi); });
         world.loop.runDue();
     }
     state.counters["readout"] = world.readout.averageRSSI();

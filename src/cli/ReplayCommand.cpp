@@ -329,7 +329,7 @@ int runReplayCommand(const Arguments& args, const Streams& io) {
     NullLogSink logSink;
     ReplayWorld world(options.settings, readings.front().t, logSink);
     ReplayPrinter printer(io.out, options.json);
-    auto& pipeline = world.scanner.pipeline();
+    auto& pipeline = world.pipeline;
     int accepted = 0;
     Connection readingsSeen =
         pipeline.onReadingAccepted([&](const ReadingPipeline::AcceptedReading& reading) {
@@ -362,7 +362,7 @@ int runReplayCommand(const Arguments& args, const Streams& io) {
                    fixed(readings.back().t, 3), fixed(options.tail, 1), printer.departures(),
                    printer.departures() == 1 ? "" : "s", printer.returns(),
                    printer.returns() == 1 ? "" : "s",
-                   rawValue(devicePresenceStateFor(world.scanner.presenceEngine().state())));
+                   rawValue(devicePresenceStateFor(world.engine.state())));
     }
     return kExitOk;
 }

@@ -1,6 +1,7 @@
 #include "cli/ReplayWorld.h"
 
 #include "app/SettingsKeys.h"
+#include "bluetooth/CentralLifecycle.h"
 
 namespace ambleguard::cli {
 
@@ -30,12 +31,15 @@ ReplayWorld::ReplayWorld(const ReplaySettings& replaySettings, double traceStart
       bluetoothQueue(loop),
       persistence(initialSettings(replaySettings)),
       settings(persistence, logSink),
-      scanner(BluetoothScanner::Dependencies{
+      alerts(clock, settings, notifier, engine, readout, logSink),
+      pipeline(ReadingPipeline::Dependencies{
           .clock = clock,
           .mainQueue = loop,
           .settings = settings,
           .logSink = logSink,
           .readout = readout,
+          .engine = engine,
+          .scanner = *this,
           .connections = actions,
           .sounds = actions,
           .screenLock = actions,
@@ -43,7 +47,7 @@ ReplayWorld::ReplayWorld(const ReplaySettings& replaySettings, double traceStart
           .awayActions = actions,
           .returnActions = actions,
           .unlockOnTouch = actions,
-          .notifier = notifier,
+          .notifications = alerts,
       }),
       traceStart_(traceStart) {}
 
@@ -56,13 +60,26 @@ double ReplayWorld::traceTimeOf(Instant at) const {
 }
 
 void ReplayWorld::feed(const std::vector<TraceReading>& readings) {
-    scanner.setCentralPoweredOn(true);
-    scanner.startPresenceTimer();
+    startPresenceTimer();
     for (const auto& reading : readings) {
         loop.advanceTo(instantAt(reading.t));
-        bluetoothQueue.post([this, rssi = reading.rssi] { scanner.processRSSI(rssi); });
+        bluetoothQueue.post([this, rssi = reading.rssi] { pipeline.processRSSI(rssi); });
     }
     loop.runDue();
+}
+
+void ReplayWorld::startPresenceTimer() {
+    presenceTick_ = loop.scheduleRepeating(1.0, 0.0, [this] { pipeline.evaluatePresence(); });
+}
+
+void ReplayWorld::resetBluetooth() {
+    // Spaced like the program's resets; only their effect on the readings matters here.
+    const Instant now = clock.now();
+    if (lastReset_ && secondsBetween(*lastReset_, now) < CentralLifecycle::kResetCooldownPeriod) {
+        return;
+    }
+    lastReset_ = now;
+    pipeline.resetSignalState();
 }
 
 void ReplayWorld::runTail(const std::vector<TraceReading>& readings, double tailSeconds) {
