@@ -17,9 +17,13 @@ Application::Application(const PlatformPorts& ports)
       returnActions(ports.settings, ports.clock, ports.mainQueue, ports.logSink, ports.console,
                     screenLock, schedule, unlockTest, unlocker, unlockOnTouch, shortcuts,
                     sequencing),
+      connections_(ports.logSink),
       scanner(BluetoothScanner::Dependencies{
           .clock = ports.clock,
           .mainQueue = ports.mainQueue,
+          .bluetoothQueue = ports.bluetoothQueue,
+          .peripheralQueue = ports.peripheralQueue,
+          .bluetooth = ports.bluetooth,
           .settings = ports.settings,
           .logSink = ports.logSink,
           .readout = readout,

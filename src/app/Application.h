@@ -12,7 +12,7 @@
 #include "app/ScanGateTarget.h"
 #include "app/SettingsReset.h"
 #include "bluetooth/BluetoothScanner.h"
-#include "bluetooth/ConnectionAttempts.h"
+#include "bluetooth/NoConnectionFeed.h"
 #include "feedback/EventSoundPlayer.h"
 #include "presence/SignalReadout.h"
 #include "unlock/IdleUnlockTestStatus.h"
@@ -55,26 +55,19 @@ class Application {
     ReturnActionSequencer returnActions;
 
   private:
-    // Until the connection feed exists, connection attempts go nowhere.
-    class NoConnections final : public ConnectionAttempts {
-      public:
-        void attemptConnection(std::string_view) override {}
-        void tearDownConnectionFeed(std::string_view, bool) override {}
-    } connections_;
+    // Until the connection feed exists, readings come from advertisements only.
+    NoConnectionFeed connections_;
 
   public:
     BluetoothScanner scanner;
 
   private:
-    // STAND-IN until the scanner has its own scanning lifecycle: starting and stopping scanning
-    // map onto starting and stopping the presence tick, which is all this scanner runs today.
-    // Point startScanning/stopScanningPermanently at the scanner's own operations when they
-    // exist (the other two already forward to the real thing).
+    // What the scan gate asks of the scanner, forwarded to it.
     class ScannerScanGate final : public ScanGateTarget {
       public:
         explicit ScannerScanGate(BluetoothScanner& scanner) : scanner_(scanner) {}
-        void startScanning() override { scanner_.startPresenceTimer(); }
-        void stopScanningPermanently() override { scanner_.stopPresenceTimer(); }
+        void startScanning() override { scanner_.startScanning(); }
+        void stopScanningPermanently() override { scanner_.stopScanningPermanently(); }
         void resetSignalState() override { scanner_.resetSignalState(); }
         void forcePresenceGone(std::string_view source) override {
             scanner_.forcePresenceGone(source);

@@ -26,7 +26,6 @@ class ActionsWiringTest : public ::testing::Test {
                 returnedAt = world->platform.clock.now();
             }
         });
-        world->app->scanner.setCentralPoweredOn(true);
         world->app->launch();
         world->readings(-50, 5.0);
         ASSERT_EQ(world->presence(), "Present");

@@ -41,9 +41,8 @@ class AppWorld {
         }
     }
 
-    // What the scan gate turns on and off, as far as it can be seen from outside: the scanner's
-    // presence tick runs while it scans.
-    bool scanning() const { return app->scanner.isPresenceTimerRunning(); }
+    // What the scan gate turns on and off: the scanner's published scanning state.
+    bool scanning() const { return app->scanner.isScanning().get(); }
     std::string presence() const { return storedPresenceState(platform.settings); }
 
     sim::RecordingLogSink log;
