@@ -53,8 +53,8 @@ void BM_PipelineReading(benchmark::State& state) {
     DeskSignal signal;
     NullLogSink logSink;
     cli::ReplayWorld world(cli::ReplaySettings{}, 0.0, logSink);
-    world.scanner.setCentralPoweredOn(true);
-    world.scanner.startPresenceTimer();
+    world.scanner.setupCentralManager();
+    world.loop.runDue();
     for (auto _ : state) {
         world.loop.advanceBy(0.1);
         world.bluetoothQueue.post(

@@ -17,9 +17,13 @@ Application::Application(const PlatformPorts& ports)
       returnActions(ports.settings, ports.clock, ports.mainQueue, ports.logSink, ports.console,
                     screenLock, schedule, unlockTest, unlocker, unlockOnTouch, shortcuts,
                     sequencing),
+      connections_(ports.logSink),
       scanner(BluetoothScanner::Dependencies{
           .clock = ports.clock,
           .mainQueue = ports.mainQueue,
+          .bluetoothQueue = ports.bluetoothQueue,
+          .peripheralQueue = ports.peripheralQueue,
+          .bluetooth = ports.bluetooth,
           .settings = ports.settings,
           .logSink = ports.logSink,
           .readout = readout,
@@ -33,7 +37,18 @@ Application::Application(const PlatformPorts& ports)
           .notifier = ports.notifier,
       }),
       resets(ports.settings, ports.loginItem, ports.appInstance, ports.alerts, ports.mainQueue,
-             ports.logSink, [] {}) {
+             ports.logSink, [this] { scanGate_.stopScanningPermanently(); }),
+      delegate(AppDelegate::Dependencies{
+          .settings = ports.settings,
+          .mainQueue = ports.mainQueue,
+          .logSink = ports.logSink,
+          .shell = ports.shell,
+          .app = ports.appInstance,
+          .systemPower = ports.systemPower,
+          .loginItem = ports.loginItem,
+          .scanner = scanGate_,
+          .unlockOnTouch = unlockOnTouch,
+      }) {
     // The scanner reacts to the session's lock notices after the lock state has taken them in,
     // because it was registered later.
     lockNotices_ = ports.screenSession.observe(ScreenNotice::locked, [this] {
@@ -42,6 +57,11 @@ Application::Application(const PlatformPorts& ports)
     unlockNotices_ = ports.screenSession.observe(ScreenNotice::unlocked, [this] {
         scanner.handleScreenLockChange("com.apple.screenIsUnlocked");
     });
+}
+
+void Application::launch() {
+    ports_.shell.setActivationPolicy(ActivationPolicy::accessory);
+    delegate.applicationDidFinishLaunching();
 }
 
 }  // namespace ambleguard

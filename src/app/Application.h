@@ -7,10 +7,12 @@
 #include "actions/ScreenLockState.h"
 #include "actions/ShortcutRunner.h"
 #include "actions/ShortcutSequencingState.h"
+#include "app/AppDelegate.h"
 #include "app/PlatformPorts.h"
+#include "app/ScanGateTarget.h"
 #include "app/SettingsReset.h"
 #include "bluetooth/BluetoothScanner.h"
-#include "bluetooth/ConnectionAttempts.h"
+#include "bluetooth/NoConnectionFeed.h"
 #include "feedback/EventSoundPlayer.h"
 #include "presence/SignalReadout.h"
 #include "unlock/IdleUnlockTestStatus.h"
@@ -29,6 +31,10 @@ class Application {
     Application& operator=(const Application&) = delete;
 
     const PlatformPorts& ports() const { return ports_; }
+
+    // What the process entry does once everything is built: start as a status-bar-only
+    // application, then finish launching.
+    void launch();
 
     // Members are declared in construction order: a component comes after what it uses.
   private:
@@ -49,16 +55,32 @@ class Application {
     ReturnActionSequencer returnActions;
 
   private:
-    // Until the connection feed exists, connection attempts go nowhere.
-    class NoConnections final : public ConnectionAttempts {
-      public:
-        void attemptConnection(std::string_view) override {}
-        void tearDownConnectionFeed(std::string_view, bool) override {}
-    } connections_;
+    // Until the connection feed exists, readings come from advertisements only.
+    NoConnectionFeed connections_;
 
   public:
     BluetoothScanner scanner;
+
+  private:
+    // What the scan gate asks of the scanner, forwarded to it.
+    class ScannerScanGate final : public ScanGateTarget {
+      public:
+        explicit ScannerScanGate(BluetoothScanner& scanner) : scanner_(scanner) {}
+        void startScanning() override { scanner_.startScanning(); }
+        void stopScanningPermanently() override { scanner_.stopScanningPermanently(); }
+        void resetSignalState() override { scanner_.resetSignalState(); }
+        void forcePresenceGone(std::string_view source) override {
+            scanner_.forcePresenceGone(source);
+        }
+
+      private:
+        BluetoothScanner& scanner_;
+    } scanGate_{scanner};
+
+  public:
     SettingsReset resets;
+    // Last: its initializer already schedules work that reaches the components above.
+    AppDelegate delegate;
 
   private:
     Connection lockNotices_;

@@ -3,6 +3,7 @@
 #include "app/SettingsStore.h"
 #include "platform/Alerts.h"
 #include "platform/AppInstance.h"
+#include "platform/AppShell.h"
 #include "platform/BleCentral.h"
 #include "platform/Clock.h"
 #include "platform/Console.h"
@@ -16,6 +17,7 @@
 #include "platform/ScreenSession.h"
 #include "platform/SoundFiles.h"
 #include "platform/SoundOutput.h"
+#include "platform/SystemPower.h"
 
 #include <string>
 
@@ -45,6 +47,9 @@ struct PlatformPorts {
     LoginItem& loginItem;
     AppInstance& appInstance;
     Alerts& alerts;
+    // The application object and its user interface.
+    AppShell& shell;
+    SystemPower& systemPower;
 };
 
 }  // namespace ambleguard

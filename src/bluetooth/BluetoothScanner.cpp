@@ -3,9 +3,7 @@
 namespace ambleguard {
 
 BluetoothScanner::BluetoothScanner(const Dependencies& deps)
-    : clock_(deps.clock),
-      mainQueue_(deps.mainQueue),
-      log_(deps.logSink, "BT"),
+    : log_(deps.logSink, "BT"),
       alerts_(deps.clock, deps.settings, deps.notifier, presenceEngine_, deps.readout,
               deps.logSink),
       pipeline_(ReadingPipeline::Dependencies{
@@ -24,41 +22,23 @@ BluetoothScanner::BluetoothScanner(const Dependencies& deps)
           .returnActions = deps.returnActions,
           .unlockOnTouch = deps.unlockOnTouch,
           .notifications = alerts_,
+      }),
+      discovery_(deps.clock, deps.mainQueue, deps.peripheralQueue, deps.settings, deps.logSink,
+                 pipeline_, deps.connections, pipeline_),
+      lifecycle_(CentralLifecycle::Dependencies{
+          .clock = deps.clock,
+          .mainQueue = deps.mainQueue,
+          .bluetoothQueue = deps.bluetoothQueue,
+          .bluetooth = deps.bluetooth,
+          .delegate = *this,
+          .settings = deps.settings,
+          .logSink = deps.logSink,
+          .pipeline = pipeline_,
+          .discovery = discovery_,
+          .connections = deps.connections,
       }) {}
 
-BluetoothScanner::~BluetoothScanner() {
-    noSignalTimer_.cancel();
-}
-
-void BluetoothScanner::startPresenceTimer() {
-    noSignalTimer_ = mainQueue_.scheduleRepeating(
-        kPresenceTickInterval, 0.0, liveness_.guarded([this] { evaluatePresence(); }));
-}
-
-void BluetoothScanner::stopPresenceTimer() {
-    noSignalTimer_.cancel();
-}
-
-void BluetoothScanner::resetBluetooth() {
-    const Instant now = clock_.now();
-    if (lastBluetoothResetTime_) {
-        const double elapsed = secondsBetween(*lastBluetoothResetTime_, now);
-        if (elapsed < kResetCooldownPeriod) {
-            log_.debug("Bluetooth reset skipped due to cooldown period ({:.1f}s remaining)",
-                       kResetCooldownPeriod - elapsed);
-            return;
-        }
-    }
-    log_.debug("Resetting centralManager (enhanced strategy)");
-    lastBluetoothResetTime_ = now;
-    // No central manager is driven from here yet, so a reset amounts to forgetting the
-    // reading state that the stuck stack produced; the next reading starts a fresh filter.
-    pipeline_.resetSignalState();
-}
-
-void BluetoothScanner::startScanning() {
-    // There is no scan of this scanner's own to start yet; readings come from the producers.
-}
+BluetoothScanner::~BluetoothScanner() = default;
 
 void BluetoothScanner::handleSessionResignedActive() {
     log_.info("User switched away");
@@ -73,5 +53,30 @@ void BluetoothScanner::handleSessionBecameActive() {
 Connection BluetoothScanner::onLocalScreenNotice(std::function<void(std::string_view)> fn) {
     return localScreenNotices_.connect(std::move(fn));
 }
+
+// --- Central callbacks (Bluetooth executor) ---
+
+void BluetoothScanner::centralDidUpdateState(BleManagerState state) {
+    lifecycle_.centralDidUpdateState(state);
+}
+
+void BluetoothScanner::centralWillRestoreState(const BleRestoredState& restored) {
+    lifecycle_.restoreCentralState(restored);
+}
+
+void BluetoothScanner::centralDidDiscover(const PeripheralRef& peripheral,
+                                          const AdvertisementData& advertisement, int rssi) {
+    discovery_.handleDiscovery(peripheral, advertisement, rssi);
+}
+
+// Links are the connection feed's business; until the program has one, nothing here opens a
+// link, so these only arrive for links the platform kept on its own.
+void BluetoothScanner::centralDidConnect(const PeripheralRef&) {}
+void BluetoothScanner::centralDidFailToConnect(const PeripheralRef&,
+                                               const std::optional<std::string>&) {}
+void BluetoothScanner::centralDidDisconnect(const PeripheralRef&,
+                                            const std::optional<std::string>&) {}
+void BluetoothScanner::peripheralDidReadRSSI(const PeripheralRef&, int,
+                                             const std::optional<std::string>&) {}
 
 }  // namespace ambleguard

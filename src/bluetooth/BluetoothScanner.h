@@ -1,8 +1,13 @@
 #pragma once
 
-#include "platform/Liveness.h"
+#include "bluetooth/CentralLifecycle.h"
+#include "bluetooth/DeviceDiscovery.h"
+#include "bluetooth/ScanMode.h"
+#include "platform/BleCentral.h"
+#include "platform/Executor.h"
 #include "platform/MainQueue.h"
 #include "platform/Notifier.h"
+#include "platform/Published.h"
 #include "platform/Signal.h"
 #include "presence/OutOfRangeAlerts.h"
 #include "presence/PresenceEngine.h"
@@ -11,25 +16,30 @@
 #include "presence/ScannerControl.h"
 
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace ambleguard {
 
-// The one owner of the tracked device's Bluetooth side: it holds the presence engine, the
-// reading pipeline and the out-of-range alerts, runs the 1-second presence tick, receives the
-// screen lock notices and the Bluetooth-loss decisions, and performs Bluetooth resets. The
-// logic of each of those lives in its own component; this class wires them together.
-class BluetoothScanner final : private ScannerControl {
+// The one owner of the program's Bluetooth side. It holds the presence engine, the reading
+// pipeline, the out-of-range alerts, device discovery and the central's lifecycle, and is the
+// delegate of the central: advertisements go to discovery, state changes and restoration to the
+// lifecycle. The logic of each lives in its own component; this class wires them together and
+// is what the rest of the program talks to.
+class BluetoothScanner final : private ScannerControl, private BleCentralDelegate {
   public:
     using DevicePresenceState = ambleguard::DevicePresenceState;
     using RSSIBuffer = ambleguard::RSSIBuffer;
 
-    static constexpr double kPresenceTickInterval = 1.0;
-    static constexpr double kResetCooldownPeriod = 30.0;
-
     struct Dependencies {
         const Clock& clock;
         MainQueue& mainQueue;
+        // Where the central's callbacks arrive (may run tasks concurrently).
+        Executor& bluetoothQueue;
+        // The one queue that owns the discovery tables.
+        SerialExecutor& peripheralQueue;
+        BleCentralPort& bluetooth;
         SettingsStore& settings;
         LogSink& logSink;
         SignalReadout& readout;
@@ -48,19 +58,24 @@ class BluetoothScanner final : private ScannerControl {
     BluetoothScanner(const BluetoothScanner&) = delete;
     BluetoothScanner& operator=(const BluetoothScanner&) = delete;
 
+    // --- Components ---
+    ReadingPipeline& pipeline() { return pipeline_; }
+    const PresenceEngine& presenceEngine() const { return presenceEngine_; }
+    DeviceDiscovery& discovery() { return discovery_; }
+    CentralLifecycle& lifecycle() { return lifecycle_; }
     // Where the producers hand readings (Bluetooth executor).
     ReadingSink& readingSink() { return pipeline_; }
     // What the tracked-device selection resets (main queue).
     SignalStateResets& signalStateResets() { return pipeline_; }
-    ReadingPipeline& pipeline() { return pipeline_; }
-    const PresenceEngine& presenceEngine() const { return presenceEngine_; }
 
+    // --- Readings (Bluetooth executor) ---
     void processRSSI(int raw) { pipeline_.processRSSI(raw); }
     void recordRSSIFailure(std::string_view reason) { pipeline_.recordRSSIFailure(reason); }
 
-    // Main queue.
+    // --- Presence (main queue) ---
     void evaluatePresence() { pipeline_.evaluatePresence(); }
     void syncPresenceState(std::string_view source) { pipeline_.syncPresenceState(source); }
+    // Forces the engine to gone and publishes it with `source` (for example "system sleep").
     void forcePresenceGone(std::string_view source) { pipeline_.forcePresenceGone(source); }
     void handleScreenLockChange(std::string_view noticeName) {
         pipeline_.handleScreenLockChange(noticeName);
@@ -69,7 +84,7 @@ class BluetoothScanner final : private ScannerControl {
         pipeline_.decideLockOnBluetoothLoss(loss);
     }
     void showNotification(PresenceEngine::GoneReason reason) { alerts_.showNotification(reason); }
-    void resetSignalState() { pipeline_.resetSignalState(); }
+    void resetSignalState() { lifecycle_.resetSignalState(); }
 
     // Fast user switching: the session going to the background looks like a lock to anyone in
     // this process listening for local screen notices (not to handleScreenLockChange).
@@ -77,31 +92,61 @@ class BluetoothScanner final : private ScannerControl {
     void handleSessionBecameActive();
     [[nodiscard]] Connection onLocalScreenNotice(std::function<void(std::string_view)> fn);
 
-    // The 1-second evaluation tick.
-    void startPresenceTimer() override;
-    void stopPresenceTimer();
-    bool isPresenceTimerRunning() const { return noSignalTimer_.isSet(); }
+    // --- Central and scanning (main queue) ---
+    void setupCentralManager() { lifecycle_.setupCentralManager(); }
+    void startScanning() override { lifecycle_.startScanning(); }
+    void stopScanning() { lifecycle_.stopScanning(); }
+    void stopScanningPermanently() { lifecycle_.stopScanningPermanently(); }
+    void setScanMode(bool onboarding) { lifecycle_.setScanMode(onboarding); }
+    ScanMode currentScanMode() const { return lifecycle_.currentScanMode(); }
+    void setCanScan(bool canScan) { lifecycle_.setCanScan(canScan); }
+    void setScanTriggered(bool triggered) { lifecycle_.setScanTriggered(triggered); }
+    void resetBluetooth() override { lifecycle_.resetBluetooth(); }
+    bool checkBluetoothPermission() { return lifecycle_.checkBluetoothPermission(); }
+    BleAuthorization refreshPermissionStatus() { return lifecycle_.refreshPermissionStatus(); }
+    bool isCentralPoweredOn() const override { return lifecycle_.isCentralPoweredOn(); }
 
-    // Clears the stuck reading state, at most once per cooldown period.
-    void resetBluetooth() override;
+    // The 1-second presence evaluation tick.
+    void startPresenceTimer() override { lifecycle_.startPresenceTimer(); }
+    void stopPresenceTimer() { lifecycle_.stopPresenceTimer(); }
+    bool isPresenceTimerRunning() const { return lifecycle_.isPresenceTimerRunning(); }
 
-    bool isCentralPoweredOn() const override { return centralPoweredOn_; }
-    void setCentralPoweredOn(bool poweredOn) { centralPoweredOn_ = poweredOn; }
+    // --- Published for the user interface (main queue) ---
+    // The sorted device list and its changes.
+    const std::vector<PeripheralRef>& peripherals() const { return discovery_.peripherals(); }
+    [[nodiscard]] Connection onPeripheralsChanged(
+        std::function<void(const std::vector<PeripheralRef>&)> observer) {
+        return discovery_.onPeripheralsChanged(std::move(observer));
+    }
+    const Published<bool>& isScanning() const { return lifecycle_.isScanning(); }
+    const Published<std::optional<std::string>>& error() const { return lifecycle_.error(); }
+    const Published<bool>& isScanTriggered() const { return lifecycle_.isScanTriggered(); }
+    const Published<BleAuthorization>& bluetoothPermissionStatus() const {
+        return lifecycle_.bluetoothPermissionStatus();
+    }
 
   private:
-    void startScanning() override;
+    // BleCentralDelegate (Bluetooth executor).
+    void centralDidUpdateState(BleManagerState state) override;
+    void centralWillRestoreState(const BleRestoredState& restored) override;
+    void centralDidDiscover(const PeripheralRef& peripheral, const AdvertisementData& advertisement,
+                            int rssi) override;
+    void centralDidConnect(const PeripheralRef& peripheral) override;
+    void centralDidFailToConnect(const PeripheralRef& peripheral,
+                                 const std::optional<std::string>& error) override;
+    void centralDidDisconnect(const PeripheralRef& peripheral,
+                              const std::optional<std::string>& error) override;
+    void peripheralDidReadRSSI(const PeripheralRef& peripheral, int rssi,
+                               const std::optional<std::string>& error) override;
 
-    const Clock& clock_;
-    MainQueue& mainQueue_;
     Logger log_;
     PresenceEngine presenceEngine_;
     OutOfRangeAlerts alerts_;
     ReadingPipeline pipeline_;
+    DeviceDiscovery discovery_;
     Signal<std::string_view> localScreenNotices_;
-    bool centralPoweredOn_ = false;
-    std::optional<Instant> lastBluetoothResetTime_;
-    ScopedTimer noSignalTimer_;
-    LivenessToken liveness_;
+    // Last: its central is dropped first, so no callback reaches a half-destroyed scanner.
+    CentralLifecycle lifecycle_;
 };
 
 }  // namespace ambleguard

@@ -44,8 +44,10 @@ double ReplayWorld::traceTimeOf(Instant at) const {
 }
 
 void ReplayWorld::feed(const std::vector<TraceReading>& readings) {
-    scanner.setCentralPoweredOn(true);
-    scanner.startPresenceTimer();
+    // The central exists and reports powered on from the first instant; its presence tick
+    // starts with it, so the first evaluation comes one second after the first reading.
+    scanner.setupCentralManager();
+    loop.runDue();
     for (const auto& reading : readings) {
         loop.advanceTo(instantAt(reading.t));
         bluetoothQueue.post([this, rssi = reading.rssi] { scanner.processRSSI(rssi); });

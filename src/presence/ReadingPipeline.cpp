@@ -367,6 +367,13 @@ void ReadingPipeline::resetSignalState() {
     signal_.kalmanFilter.reset();
 }
 
+void ReadingPipeline::clearBufferAndFailures() {
+    std::lock_guard lock(mutex_);
+    signal_.rssiBuffer.clear();
+    signal_.consecutiveRSSIFailures = 0;
+    signal_.lastRSSIFailureTime.reset();
+}
+
 void ReadingPipeline::shortReset() {
     {
         std::lock_guard lock(mutex_);

@@ -115,6 +115,9 @@ class ReadingPipeline final : public ReadingSink, public SignalStateResets {
 
     // Clears the short-term reading state after a Bluetooth reset or before sleep.
     void resetSignalState();
+    // Bluetooth came (back) on: the display buffer and the failure count start over, the
+    // filter is kept.
+    void clearBufferAndFailures();
     void shortReset() override;
     void fullReset() override;
     void dropFilter() override;

@@ -27,4 +27,12 @@ class UnlockOnTouchControl {
     virtual void deviceConfirmedGone(std::string_view reason) = 0;
 };
 
+// Unlock on touch's own observers (screen lock, sleep, display wake), started once at launch.
+class UnlockOnTouchStartup {
+  public:
+    virtual ~UnlockOnTouchStartup() = default;
+    // Registers the observers; a second call does nothing.
+    virtual void start() = 0;
+};
+
 }  // namespace ambleguard

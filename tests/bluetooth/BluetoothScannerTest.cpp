@@ -4,59 +4,22 @@
 
 #include <memory>
 
-#include "app/SettingsKeys.h"
-#include "app/SettingsReaders.h"
-#include "platform/sim/MemorySettings.h"
-#include "platform/sim/RecordingActions.h"
-#include "platform/sim/RecordingLogSink.h"
-#include "platform/sim/RecordingNotifier.h"
-#include "platform/sim/SimClock.h"
-#include "platform/sim/SimMainLoop.h"
+#include "support/ScannerWorld.h"
 
 namespace ambleguard {
 namespace {
 
-class BluetoothScannerTest : public ::testing::Test {
+class BluetoothScannerTest : public ::testing::Test, protected test::ScannerWorld {
   protected:
-    BluetoothScannerTest() { makeScanner(); }
+    BluetoothScannerTest() { buildScanner(); }
 
-    void makeScanner() {
-        scanner = std::make_unique<BluetoothScanner>(BluetoothScanner::Dependencies{
-            .clock = clock,
-            .mainQueue = loop,
-            .settings = settings,
-            .logSink = log,
-            .readout = readout,
-            .connections = actions,
-            .sounds = actions,
-            .screenLock = actions,
-            .schedule = actions,
-            .awayActions = actions,
-            .returnActions = actions,
-            .unlockOnTouch = actions,
-            .notifier = notifier,
-        });
+    // A central that is told it is powered on.
+    void powerUp() {
+        scanner->setupCentralManager();
+        loop.runDue();
+        ASSERT_TRUE(scanner->isCentralPoweredOn());
+        actions.clear();
     }
-
-    // Readings arrive on the Bluetooth executor, as from discovery.
-    void readings(int raw, int count, double interval = 0.5) {
-        for (int i = 0; i < count; ++i) {
-            loop.advanceBy(interval);
-            bluetooth.post([this, raw] { scanner->processRSSI(raw); });
-            loop.runDue();
-        }
-    }
-
-    sim::SimClock clock;
-    sim::SimMainLoop loop{clock};
-    sim::SimExecutor bluetooth{loop};
-    sim::MemorySettings persistence;
-    sim::RecordingLogSink log;
-    SettingsStore settings{persistence, log};
-    SignalReadout readout;
-    sim::RecordingActions actions;
-    sim::RecordingNotifier notifier;
-    std::unique_ptr<BluetoothScanner> scanner;
 };
 
 TEST_F(BluetoothScannerTest, ThePresenceTickEvaluatesEverySecondUntilStopped) {
@@ -87,43 +50,21 @@ TEST_F(BluetoothScannerTest, ThePresenceTickEvaluatesEverySecondUntilStopped) {
     EXPECT_EQ(storedPresenceState(settings), "Absent");
 }
 
-TEST_F(BluetoothScannerTest, ABluetoothResetClearsTheSignalStateAtMostOncePerThirtySeconds) {
-    readings(-60, 3);
-    scanner->recordRSSIFailure("Bluetooth unavailable");
-    scanner->resetBluetooth();
-    auto cleared = scanner->pipeline().signalSnapshot();
-    EXPECT_EQ(cleared.filterEstimate, std::nullopt);
-    EXPECT_TRUE(cleared.bufferValues.empty());
-    EXPECT_EQ(cleared.consecutiveRSSIFailures, 0);
-    EXPECT_TRUE(log.contains("Resetting centralManager (enhanced strategy)"));
-
-    readings(-60, 1, 0.0);
-    loop.advanceBy(10);
-    scanner->resetBluetooth();
-    EXPECT_TRUE(log.contains("Bluetooth reset skipped due to cooldown period (20.0s remaining)"));
-    EXPECT_TRUE(scanner->pipeline().signalSnapshot().filterEstimate.has_value());
-
-    loop.advanceBy(19.999);
-    scanner->resetBluetooth();
-    EXPECT_TRUE(scanner->pipeline().signalSnapshot().filterEstimate.has_value());
-    loop.advanceBy(0.001);
-    scanner->resetBluetooth();
-    EXPECT_EQ(scanner->pipeline().signalSnapshot().filterEstimate, std::nullopt);
-}
-
 TEST_F(BluetoothScannerTest, RepeatedZeroReadingsResetThroughTheScanner) {
+    powerUp();
     readings(-60, 2);
     readings(0, 4);
     EXPECT_TRUE(log.contains("Repeated RSSI = 0 (count: 4) -> Bluetooth reset"));
+    EXPECT_TRUE(log.contains("Resetting centralManager (enhanced strategy)"));
     EXPECT_EQ(scanner->pipeline().signalSnapshot().filterEstimate, std::nullopt);
+    EXPECT_EQ(scanner->lifecycle().centralManager(), nullptr);
 }
 
 TEST_F(BluetoothScannerTest, ADepartureAndAReturnReachTheActions) {
     settings.setBool(keys::canScan, true);
     settings.setBool(keys::notificationsAllowed, true);
     settings.setString(keys::checkedPeripheralName, "Phone");
-    scanner->setCentralPoweredOn(true);
-    scanner->startPresenceTimer();
+    powerUp();
     readings(-58, 10);
     EXPECT_TRUE(actions.calls().empty());
 
@@ -155,7 +96,7 @@ TEST_F(BluetoothScannerTest, SilenceProbesTheConnectionOnlyWithAPoweredCentral) 
     loop.advanceBy(8);
     EXPECT_EQ(actions.count("attemptConnection grace-window"), 0u);
 
-    scanner->setCentralPoweredOn(true);
+    powerUp();
     loop.advanceBy(10);
     EXPECT_EQ(actions.count("attemptConnection grace-window"), 1u);
 }

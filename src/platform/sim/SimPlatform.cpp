@@ -15,7 +15,8 @@ SimPlatform::SimPlatform(SimPlatformOptions options, LogSink& logSink_, ConsoleO
       screenSession(loop, clock),
       soundOutput(loop),
       idleClock(clock),
-      processLauncher(loop) {}
+      processLauncher(loop),
+      systemPower(loop) {}
 
 PlatformPorts SimPlatform::ports() {
     return PlatformPorts{
@@ -37,6 +38,8 @@ PlatformPorts SimPlatform::ports() {
         .loginItem = loginItem,
         .appInstance = appInstance,
         .alerts = alerts,
+        .shell = shell,
+        .systemPower = systemPower,
     };
 }
 

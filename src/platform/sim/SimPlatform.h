@@ -4,6 +4,7 @@
 #include "app/SettingsStore.h"
 #include "platform/sim/MemorySettings.h"
 #include "platform/sim/RecordingNotifier.h"
+#include "platform/sim/SimAppShell.h"
 #include "platform/sim/SimBluetoothWorld.h"
 #include "platform/sim/SimClock.h"
 #include "platform/sim/SimIdleClock.h"
@@ -13,6 +14,7 @@
 #include "platform/sim/SimShellPorts.h"
 #include "platform/sim/SimSoundFiles.h"
 #include "platform/sim/SimSoundOutput.h"
+#include "platform/sim/SimSystemPower.h"
 
 namespace ambleguard::sim {
 
@@ -54,6 +56,8 @@ class SimPlatform {
     SimLoginItem loginItem;
     SimAppInstance appInstance;
     SimAlerts alerts;
+    SimAppShell shell;
+    SimSystemPower systemPower;
 };
 
 }  // namespace ambleguard::sim
