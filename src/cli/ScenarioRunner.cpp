@@ -117,7 +117,8 @@ TranscriptEntry describeEvent(const ScenarioEvent& event) {
     std::visit(Describe{entry}, event.action);
     if (event.note) {
         entry.fields.emplace_back("note", *event.note);
-        entry.text = entry.text.empty() ? *event.note : entry.text + " - " + *event.note;
+        // The story first, what it means for the simulated world after it.
+        entry.text = entry.text.empty() ? *event.note : *event.note + " [" + entry.text + "]";
     }
     return entry;
 }
@@ -246,6 +247,7 @@ void ScenarioRunner::launch() {
         return;
     }
     launched_ = true;
+    app.launch();
     for (const auto& event : events_) {
         schedule(event);
     }
@@ -291,8 +293,14 @@ void ScenarioRunner::happen(const ScenarioEvent& event) {
                 runner.keepTyping(*input.until, input.every);
             }
         }
-        void operator()(const SystemPowerChange&) {
-            // Not yet wired: the program does not observe sleep and wake yet.
+        void operator()(const SystemPowerChange& change) {
+            if (change.sleep) {
+                p.systemPower.systemWillSleep();
+            } else {
+                // Waking the computer wakes its displays too.
+                p.systemPower.systemDidWake();
+                p.systemPower.screensDidWake();
+            }
         }
         void operator()(const ShortcutOutcome& outcome) {
             p.processLauncher.setScript(outcome.name, outcome.script);

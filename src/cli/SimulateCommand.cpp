@@ -30,9 +30,10 @@ void printSimulateHelp(std::FILE* out) {
         "SCENARIO.json may be - for standard input; the README describes the format, and\n"
         "data/scenarios/ holds examples.\n"
         "\n"
-        "Every log line of the program is printed with its time (seconds from the start),\n"
-        "category and level, and so are texts it writes to standard output, what it makes\n"
-        "the platform do (actions) and what the scenario makes happen (scenario).\n"
+        "The program's log lines are printed with their time (seconds from the start),\n"
+        "category and level (debug lines only with --level debug), and so are the texts it\n"
+        "writes to standard output, what it makes the platform do (action) and what the\n"
+        "scenario makes happen around it (scenario).\n"
         "\n"
         "Options:\n"
         "  --json           one JSON object per line instead of columns:\n"
@@ -44,8 +45,8 @@ void printSimulateHelp(std::FILE* out) {
         "                       \"file\", notification with \"title\" and \"body\")\n"
         "                     {{\"t\":60.000,\"event\":\"bluetooth\",\"state\":\"poweredOff\"}}\n"
         "                     {{\"t\":900.000,\"summary\":{{...}}}}   (last line)\n"
-        "  --level LEVEL    leave out log lines below LEVEL: debug (the default: every\n"
-        "                   line), info, default, error or fault\n"
+        "  --level LEVEL    leave out log lines below LEVEL: debug (every line, several\n"
+        "                   per reading), info (the default), default, error or fault\n"
         "  --summary        print only the summary at the end (fastest for long runs)\n"
         "\n"
         "Exit status: 0 done, 2 bad arguments, an unreadable scenario or a malformed one\n"
@@ -57,7 +58,9 @@ namespace {
 struct SimulateOptions {
     bool json = false;
     bool summaryOnly = false;
-    LogLevel level = LogLevel::debug;
+    // Debug lines come several times a second for every reading; the story reads better
+    // without them.
+    LogLevel level = LogLevel::info;
     std::optional<std::string> file;
 };
 
