@@ -165,6 +165,8 @@ ScenarioRunner::ScenarioRunner(const Scenario& scenario, TranscriptSink& sink)
 }
 
 double ScenarioRunner::now() const {
+    // Safe while the platform is still being built: its clock is the first thing it builds,
+    // before anything that can log.
     return secondsBetween(start_, platform.clock.now());
 }
 
