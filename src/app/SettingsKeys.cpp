@@ -132,7 +132,7 @@ const std::vector<SettingKeySpec>& settingKeyTable() {
 const SettingKeySpec* findSettingKey(std::string_view name) {
     const auto& table = settingKeyTable();
     auto it = std::find_if(table.begin(), table.end(),
-                           [&](const SettingKeySpec& spec) { return spec.name == name; });
+                           [&](const SettingKeySpec& entry) { return entry.name == name; });
     return it == table.end() ? nullptr : &*it;
 }
 

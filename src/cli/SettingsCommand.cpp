@@ -44,25 +44,25 @@ namespace {
 int list(SettingsStore& store, const Streams& io) {
     const auto stored = store.storedValues();
     std::set<std::string, std::less<>> known;
-    for (const auto& spec : settingKeyTable()) {
-        known.insert(std::string(spec.name));
+    for (const auto& entry : settingKeyTable()) {
+        known.insert(std::string(entry.name));
         std::string shown;
-        if (auto value = store.storedValue(spec.name)) {
+        if (auto value = store.storedValue(entry.name)) {
             shown = formatSettingValue(*value);
-            if (typeOf(*value) != spec.type &&
-                !(spec.type == SettingType::real && typeOf(*value) == SettingType::integer)) {
+            if (typeOf(*value) != entry.type &&
+                !(entry.type == SettingType::real && typeOf(*value) == SettingType::integer)) {
                 shown += fmt::format("  (stored as {}, reads as absent)", typeName(typeOf(*value)));
             }
-        } else if (spec.boundDefault) {
-            shown = fmt::format("{} (default)", formatSettingValue(*spec.boundDefault));
-            if (std::holds_alternative<std::string>(*spec.boundDefault) &&
-                std::get<std::string>(*spec.boundDefault).empty()) {
+        } else if (entry.boundDefault) {
+            shown = fmt::format("{} (default)", formatSettingValue(*entry.boundDefault));
+            if (std::holds_alternative<std::string>(*entry.boundDefault) &&
+                std::get<std::string>(*entry.boundDefault).empty()) {
                 shown = "\"\" (default)";
             }
         } else {
-            shown = fmt::format("(not set; direct readers: {})", spec.directRead);
+            shown = fmt::format("(not set; direct readers: {})", entry.directRead);
         }
-        fmt::print(io.out, "{:<34} {:<8} {}\n", spec.name, typeName(spec.type), shown);
+        fmt::print(io.out, "{:<34} {:<8} {}\n", entry.name, typeName(entry.type), shown);
     }
     bool header = false;
     for (const auto& [key, value] : stored) {
@@ -82,8 +82,8 @@ int get(SettingsStore& store, const std::string& key, const Streams& io) {
     auto value = store.storedValue(key);
     if (!value) {
         fmt::print(io.err, "ambleguard: {} has never been written", key);
-        if (const auto* spec = findSettingKey(key); spec && spec->boundDefault) {
-            fmt::print(io.err, " (default: {})", formatSettingValue(*spec->boundDefault));
+        if (const auto* entry = findSettingKey(key); entry && entry->boundDefault) {
+            fmt::print(io.err, " (default: {})", formatSettingValue(*entry->boundDefault));
         } else if (!findSettingKey(key)) {
             fmt::print(io.err, " (not a known key)");
         }
@@ -95,17 +95,17 @@ int get(SettingsStore& store, const std::string& key, const Streams& io) {
 }
 
 int set(SettingsStore& store, const std::string& key, const std::string& text, const Streams& io) {
-    const auto* spec = findSettingKey(key);
-    if (spec == nullptr) {
+    const auto* entry = findSettingKey(key);
+    if (entry == nullptr) {
         fmt::print(io.err,
                    "ambleguard: unknown key \"{}\"; `ambleguard settings list` shows every key\n",
                    key);
         return kExitUsage;
     }
-    auto value = parseSettingValue(spec->type, text);
+    auto value = parseSettingValue(entry->type, text);
     if (!value) {
         fmt::print(io.err, "ambleguard: \"{}\" is not a valid {} for {}\n", text,
-                   typeName(spec->type), key);
+                   typeName(entry->type), key);
         return kExitUsage;
     }
     store.set(key, std::move(*value));

@@ -126,10 +126,10 @@ TEST_F(SettingsStoreTest, FailedWritesKeepWorkingInMemoryAndAreReportedOnce) {
 
 TEST(SettingsKeyTableTest, EveryKeyIsListedOnceWithADefaultOfItsOwnType) {
     std::set<std::string_view> names;
-    for (const auto& spec : settingKeyTable()) {
-        EXPECT_TRUE(names.insert(spec.name).second) << spec.name;
-        if (spec.boundDefault) {
-            EXPECT_EQ(typeOf(*spec.boundDefault), spec.type) << spec.name;
+    for (const auto& entry : settingKeyTable()) {
+        EXPECT_TRUE(names.insert(entry.name).second) << entry.name;
+        if (entry.boundDefault) {
+            EXPECT_EQ(typeOf(*entry.boundDefault), entry.type) << entry.name;
         }
     }
     EXPECT_EQ(names.size(), 58u);
