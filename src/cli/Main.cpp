@@ -2,6 +2,7 @@
 #include "cli/Command.h"
 #include "cli/ReplayCommand.h"
 #include "cli/SettingsCommand.h"
+#include "cli/SimulateCommand.h"
 #include "platform/posix/JsonSettingsFile.h"
 #include "platform/posix/StreamSinks.h"
 #include "platform/posix/SystemClock.h"
@@ -20,6 +21,7 @@ void printHelp(std::FILE* out) {
                "can run shortcuts and unlock again when it comes back.\n"
                "\n"
                "Commands:\n"
+               "  simulate   run the whole program in a simulated world (the main job)\n"
                "  settings   see and change the stored settings\n"
                "  replay     run a recorded RSSI trace through the presence detection\n"
                "\n"
@@ -51,6 +53,9 @@ int main(int argc, char** argv) {
     }
     if (command == "settings") {
         return runSettings(rest);
+    }
+    if (command == "simulate") {
+        return cli::runSimulateCommand(rest, cli::Streams{});
     }
     if (command == "replay") {
         return cli::runReplayCommand(rest, cli::Streams{});

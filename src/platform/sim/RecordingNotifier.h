@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Notifier.h"
+#include "platform/Signal.h"
 
 #include <optional>
 #include <string>
@@ -14,6 +15,7 @@ class RecordingNotifier final : public Notifier {
   public:
     void deliver(NotificationRequest request, Completion completion) override {
         delivered_.push_back(std::move(request));
+        posted_.emit(NotificationRequest(delivered_.back()));
         if (completion) {
             completion(failure_);
         }
@@ -21,10 +23,15 @@ class RecordingNotifier final : public Notifier {
 
     const std::vector<NotificationRequest>& delivered() const { return delivered_; }
     void failWith(std::optional<std::string> error) { failure_ = std::move(error); }
+    // Raised for every request as it is delivered.
+    [[nodiscard]] Connection onDeliver(std::function<void(const NotificationRequest&)> observer) {
+        return posted_.connect(std::move(observer));
+    }
 
   private:
     std::vector<NotificationRequest> delivered_;
     std::optional<std::string> failure_;
+    Signal<const NotificationRequest&> posted_;
 };
 
 }  // namespace ambleguard::sim

@@ -6,6 +6,7 @@ void SimProcessLauncher::run(std::string executable, std::vector<std::string> ar
                              Completion completion) {
     const std::string key = arguments.empty() ? std::string() : arguments.back();
     runs_.push_back(Run{std::move(executable), std::move(arguments)});
+    started_.emit(Run(runs_.back()));  // by copy: an observer may start further runs
     const auto found = scripts_.find(key);
     const SimProcessScript& script = found != scripts_.end() ? found->second : defaultScript_;
     if (script.neverEnds) {

@@ -2,6 +2,7 @@
 
 #include "platform/MainQueue.h"
 #include "platform/ProcessLauncher.h"
+#include "platform/Signal.h"
 
 #include <map>
 #include <string>
@@ -37,12 +38,17 @@ class SimProcessLauncher final : public ProcessLauncher {
     const std::vector<Run>& runs() const { return runs_; }
     // The last arguments of every run, in order (for a shortcut tool: the names run).
     std::vector<std::string> lastArguments() const;
+    // Raised as each run starts.
+    [[nodiscard]] Connection onRun(std::function<void(const Run&)> observer) {
+        return started_.connect(std::move(observer));
+    }
 
   private:
     MainQueue& mainQueue_;
     SimProcessScript defaultScript_;
     std::map<std::string, SimProcessScript, std::less<>> scripts_;
     std::vector<Run> runs_;
+    Signal<const Run&> started_;
 };
 
 }  // namespace ambleguard::sim

@@ -15,6 +15,7 @@ class SimSoundOutput::SimSound final : public Sound, public std::enable_shared_f
     void play() override {
         state_ = State::playing;
         output_.started_.push_back(shared_from_this());
+        output_.played_.emit(playback());
         if (output_.duration_) {
             autoFinish_ =
                 output_.mainQueue_.postAfter(*output_.duration_, [weak = weak_from_this()] {

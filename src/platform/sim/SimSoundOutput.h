@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/MainQueue.h"
+#include "platform/Signal.h"
 #include "platform/SoundOutput.h"
 
 #include <cstddef>
@@ -40,6 +41,10 @@ class SimSoundOutput final : public SoundOutput {
     // Every sound started, in order.
     std::vector<Playback> playbacks() const;
     std::size_t playingCount() const;
+    // Raised as each sound starts playing.
+    [[nodiscard]] Connection onPlay(std::function<void(const Playback&)> observer) {
+        return played_.connect(std::move(observer));
+    }
 
   private:
     class SimSound;
@@ -48,6 +53,7 @@ class SimSoundOutput final : public SoundOutput {
     std::set<std::string> unloadable_;
     std::optional<double> duration_;
     std::vector<std::shared_ptr<SimSound>> started_;  // kept for the record
+    Signal<const Playback&> played_;
 };
 
 }  // namespace ambleguard::sim

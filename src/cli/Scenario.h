@@ -1,0 +1,80 @@
+#pragma once
+
+#include "platform/BleCentral.h"
+#include "platform/SettingValue.h"
+#include "platform/sim/SimPlatform.h"
+#include "platform/sim/SimProcessLauncher.h"
+
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace ambleguard::cli {
+
+// The things a scenario can make happen at a moment of its own choosing. The devices' signals
+// follow their timelines by themselves; these are the rest of the world around the program.
+
+// The Bluetooth radio changes state (switched off, resetting, back on).
+struct RadioStateChange {
+    BleManagerState state = BleManagerState::poweredOn;
+};
+
+// The user grants or withdraws the program's Bluetooth permission.
+struct AuthorizationChange {
+    BleAuthorization authorization = BleAuthorization::allowedAlways;
+};
+
+// The user at the machine locks the screen, or types the password at the lock screen.
+struct UserScreenChange {
+    bool lock = true;
+};
+
+// A key press or pointer movement; with `until`, one every `every` seconds up to that time.
+struct UserInput {
+    std::optional<double> until;
+    double every = 1.0;
+};
+
+// The computer goes to sleep or wakes up.
+struct SystemPowerChange {
+    bool sleep = true;
+};
+
+// From now on the shortcut of this name ends as the script says.
+struct ShortcutOutcome {
+    std::string name;
+    sim::SimProcessScript script;
+};
+
+// Settings the user changes (as in the settings panel).
+struct SettingsChange {
+    SettingValues values;
+};
+
+// Nothing but the note: a line of the story in the transcript.
+struct NoteOnly {};
+
+using ScenarioAction =
+    std::variant<NoteOnly, RadioStateChange, AuthorizationChange, UserScreenChange, UserInput,
+                 SystemPowerChange, ShortcutOutcome, SettingsChange>;
+
+struct ScenarioEvent {
+    // Seconds after the start.
+    double at = 0;
+    ScenarioAction action;
+    // Shown in the transcript when the event happens.
+    std::optional<std::string> note;
+};
+
+// A whole simulated run: the world the program starts in, what happens, and for how long.
+struct Scenario {
+    std::optional<std::string> description;
+    // Seconds of virtual time to run.
+    double duration = 0;
+    sim::SimPlatformOptions platform;
+    // In the order they happen; events at the same time keep the order of the file.
+    std::vector<ScenarioEvent> events;
+};
+
+}  // namespace ambleguard::cli

@@ -1,0 +1,329 @@
+#include "cli/ScenarioRunner.h"
+
+#include "cli/TranscriptPrinter.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+
+namespace ambleguard::cli {
+
+namespace {
+
+std::string_view radioStateName(BleManagerState state) {
+    switch (state) {
+        case BleManagerState::unknown:
+            return "unknown";
+        case BleManagerState::resetting:
+            return "resetting";
+        case BleManagerState::unsupported:
+            return "unsupported";
+        case BleManagerState::unauthorized:
+            return "unauthorized";
+        case BleManagerState::poweredOff:
+            return "poweredOff";
+        case BleManagerState::poweredOn:
+            return "poweredOn";
+    }
+    return "unknown";
+}
+
+std::string_view authorizationName(BleAuthorization authorization) {
+    switch (authorization) {
+        case BleAuthorization::notDetermined:
+            return "notDetermined";
+        case BleAuthorization::restricted:
+            return "restricted";
+        case BleAuthorization::denied:
+            return "denied";
+        case BleAuthorization::allowedAlways:
+            return "allowedAlways";
+    }
+    return "notDetermined";
+}
+
+// The file name at the end of a path.
+std::string_view baseName(std::string_view path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+// The transcript line of a scenario event.
+TranscriptEntry describeEvent(const ScenarioEvent& event) {
+    TranscriptEntry entry;
+    entry.kind = TranscriptEntry::Kind::event;
+    struct Describe {
+        TranscriptEntry& entry;
+
+        void operator()(const NoteOnly&) { entry.name = "note"; }
+        void operator()(const RadioStateChange& change) {
+            entry.name = "bluetooth";
+            entry.fields = {{"state", std::string(radioStateName(change.state))}};
+            entry.text = fmt::format("Bluetooth radio: {}", radioStateName(change.state));
+        }
+        void operator()(const AuthorizationChange& change) {
+            const auto name = authorizationName(change.authorization);
+            entry.name = "authorization";
+            entry.fields = {{"authorization", std::string(name)}};
+            entry.text = fmt::format("Bluetooth permission: {}", name);
+        }
+        void operator()(const UserScreenChange& change) {
+            entry.name = "screen";
+            entry.fields = {{"user", change.lock ? "lock" : "unlock"}};
+            entry.text = change.lock ? "the user locks the screen" : "the user unlocks the screen";
+        }
+        void operator()(const UserInput& input) {
+            entry.name = "input";
+            if (input.until) {
+                entry.fields = {{"until", formatSeconds(*input.until)}};
+                entry.text = fmt::format("the user is busy at the keyboard until {} s",
+                                         formatSeconds(*input.until));
+            } else {
+                entry.text = "the user presses a key";
+            }
+        }
+        void operator()(const SystemPowerChange& change) {
+            entry.name = "system";
+            entry.fields = {{"power", change.sleep ? "sleep" : "wake"}};
+            entry.text = change.sleep ? "the computer goes to sleep" : "the computer wakes up";
+        }
+        void operator()(const ShortcutOutcome& outcome) {
+            entry.name = "shortcut";
+            entry.fields = {{"name", outcome.name}};
+            if (const auto* failure = std::get_if<ProcessLaunchFailure>(&outcome.script.result)) {
+                entry.fields.emplace_back("launchFailure", failure->description);
+                entry.text = fmt::format("shortcut \"{}\" will fail to start: {}", outcome.name,
+                                         failure->description);
+            } else if (outcome.script.neverEnds) {
+                entry.text = fmt::format("shortcut \"{}\" will never finish", outcome.name);
+            } else {
+                const auto status = std::get<ProcessExit>(outcome.script.result).status;
+                entry.fields.emplace_back("exitStatus", std::to_string(status));
+                entry.text =
+                    fmt::format("shortcut \"{}\" will exit with status {}", outcome.name, status);
+            }
+        }
+        void operator()(const SettingsChange& change) {
+            entry.name = "set";
+            std::string list;
+            for (const auto& [key, value] : change.values) {
+                entry.fields.emplace_back(key, formatSettingValue(value));
+                list += fmt::format("{}{} = {}", list.empty() ? "" : ", ", key,
+                                    formatSettingValue(value));
+            }
+            entry.text = "the user changes settings: " + list;
+        }
+    };
+    std::visit(Describe{entry}, event.action);
+    if (event.note) {
+        entry.fields.emplace_back("note", *event.note);
+        // The story first, what it means for the simulated world after it.
+        entry.text = entry.text.empty() ? *event.note : *event.note + " [" + entry.text + "]";
+    }
+    return entry;
+}
+
+}  // namespace
+
+// ---- Output ----
+
+void ScenarioRunner::Output::write(const LogRecord& record) {
+    if (!sink_.wantsLog(record.level)) {
+        return;
+    }
+    TranscriptEntry entry;
+    entry.kind = TranscriptEntry::Kind::log;
+    entry.category = std::string(record.category);
+    entry.level = record.level;
+    entry.text = record.text;
+    runner_.emit(std::move(entry));
+}
+
+bool ScenarioRunner::Output::accepts(LogLevel level) const {
+    // Lines nobody will see are not even formatted: long runs log a lot.
+    return sink_.wantsLog(level);
+}
+
+void ScenarioRunner::Output::writeLine(std::string_view text) {
+    TranscriptEntry entry;
+    entry.kind = TranscriptEntry::Kind::output;
+    entry.text = std::string(text);
+    runner_.emit(std::move(entry));
+}
+
+// ---- The run ----
+
+ScenarioRunner::ScenarioRunner(const Scenario& scenario, TranscriptSink& sink)
+    : sink_(sink),
+      output_(*this, sink),
+      start_(scenario.platform.start),
+      duration_(scenario.duration),
+      events_(scenario.events),
+      platform(scenario.platform, output_, output_),
+      app(platform.ports()) {
+    observePlatform();
+}
+
+double ScenarioRunner::now() const {
+    // Safe while the platform is still being built: its clock is the first thing it builds,
+    // before anything that can log.
+    return secondsBetween(start_, platform.clock.now());
+}
+
+void ScenarioRunner::emit(TranscriptEntry entry) {
+    entry.t = now();
+    sink_.entry(entry);
+}
+
+void ScenarioRunner::action(std::string name, std::string text,
+                            std::vector<std::pair<std::string, std::string>> fields) {
+    TranscriptEntry entry;
+    entry.kind = TranscriptEntry::Kind::action;
+    entry.name = std::move(name);
+    entry.text = std::move(text);
+    entry.fields = std::move(fields);
+    emit(std::move(entry));
+}
+
+void ScenarioRunner::observePlatform() {
+    observers_.push_back(platform.screenSession.onAction([this](const auto& a) {
+        // The user's own doings are the scenario's events; the rest is the session's answer to
+        // the program.
+        if (a.what == "user locks the screen" || a.what == "user types the password") {
+            return;
+        }
+        if (a.what == "direct lock requested") {
+            action("lockScreen", "lock screen requested");
+        } else if (a.what == "screen locked") {
+            ++summary_.screenLocks;
+            action("screenLocked", "screen locked");
+        } else if (a.what == "screen unlocked") {
+            action("screenUnlocked", "screen unlocked");
+        } else if (a.what == "screen saver started" ||
+                   a.what == "screen saver application launched") {
+            ++summary_.screenSaverStarts;
+            action("screenSaver", a.what);
+        } else {
+            action("screen", a.what, {{"what", a.what}});
+        }
+    }));
+    observers_.push_back(platform.processLauncher.onRun([this](const auto& run) {
+        const auto& args = run.arguments;
+        if (args.size() == 2 && args[0] == "run") {
+            summary_.shortcutsRun.push_back(args[1]);
+            action("shortcut", fmt::format("shortcut run: {}", args[1]), {{"name", args[1]}});
+            return;
+        }
+        std::string commandLine = run.executable;
+        for (const auto& arg : args) {
+            commandLine += " " + arg;
+        }
+        action("process", fmt::format("process started: {}", commandLine),
+               {{"executable", run.executable}});
+    }));
+    observers_.push_back(platform.soundOutput.onPlay([this](const auto& playback) {
+        ++summary_.soundsPlayed;
+        action("sound",
+               fmt::format("sound played: {} (volume {:.2f})", baseName(playback.path),
+                           playback.volume),
+               {{"file", playback.path}});
+    }));
+    observers_.push_back(platform.notifier.onDeliver([this](const NotificationRequest& request) {
+        ++summary_.notifications;
+        action("notification",
+               fmt::format("notification posted: {}: {}", request.title, request.body),
+               {{"title", request.title}, {"body", request.body}});
+    }));
+    auto& pipeline = app.scanner.pipeline();
+    observers_.push_back(pipeline.onEffect([this](const PresenceEngine::Effect& effect) {
+        if (std::holds_alternative<PresenceEngine::BecameGone>(effect)) {
+            ++summary_.departures;
+        } else if (std::holds_alternative<PresenceEngine::Returned>(effect)) {
+            ++summary_.returns;
+        }
+    }));
+}
+
+void ScenarioRunner::launch() {
+    if (launched_) {
+        return;
+    }
+    launched_ = true;
+    app.launch();
+    for (const auto& event : events_) {
+        schedule(event);
+    }
+}
+
+void ScenarioRunner::run() {
+    launch();
+    runUntil(duration_);
+}
+
+void ScenarioRunner::runUntil(double t) {
+    launch();
+    platform.loop.advanceTo(addSeconds(start_, std::min(t, duration_)));
+}
+
+void ScenarioRunner::schedule(const ScenarioEvent& event) {
+    // The loop starts at the scenario's start, so an event's time is its delay from now.
+    platform.loop.postAfter(event.at - now(), [this, &event] { happen(event); });
+}
+
+void ScenarioRunner::happen(const ScenarioEvent& event) {
+    // The line comes before the consequences, which the change may log at once.
+    emit(describeEvent(event));
+    struct Apply {
+        ScenarioRunner& runner;
+        sim::SimPlatform& p;
+
+        void operator()(const NoteOnly&) {}
+        void operator()(const RadioStateChange& change) { p.bluetooth.setRadioState(change.state); }
+        void operator()(const AuthorizationChange& change) {
+            p.bluetooth.setAuthorization(change.authorization);
+        }
+        void operator()(const UserScreenChange& change) {
+            if (change.lock) {
+                p.screenSession.userLocksScreen();
+            } else {
+                p.screenSession.userUnlocksScreen();
+            }
+        }
+        void operator()(const UserInput& input) {
+            p.idleClock.userInput();
+            if (input.until) {
+                runner.keepTyping(*input.until, input.every);
+            }
+        }
+        void operator()(const SystemPowerChange& change) {
+            if (change.sleep) {
+                p.systemPower.systemWillSleep();
+            } else {
+                // Waking the computer wakes its displays too.
+                p.systemPower.systemDidWake();
+                p.systemPower.screensDidWake();
+            }
+        }
+        void operator()(const ShortcutOutcome& outcome) {
+            p.processLauncher.setScript(outcome.name, outcome.script);
+        }
+        void operator()(const SettingsChange& change) {
+            for (const auto& [key, value] : change.values) {
+                p.settings.set(key, value);
+            }
+        }
+    };
+    std::visit(Apply{*this, platform}, event.action);
+}
+
+void ScenarioRunner::keepTyping(double until, double every) {
+    if (now() + every > until + 1e-9) {
+        return;
+    }
+    platform.loop.postAfter(every, [this, until, every] {
+        platform.idleClock.userInput();
+        keepTyping(until, every);
+    });
+}
+
+}  // namespace ambleguard::cli

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "cli/Transcript.h"
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ambleguard::cli {
+
+// Writes a run's entries as aligned text columns or as one JSON object per line. Texts are made
+// safe to print: control characters are escaped and broken UTF-8 is replaced, since device
+// names and shortcut output come from outside.
+class TranscriptPrinter final : public TranscriptSink {
+  public:
+    enum class Format { text, json };
+
+    // Log lines below `minLevel` are left out; nothing at all is logged without a level.
+    TranscriptPrinter(std::FILE* out, Format format, std::optional<LogLevel> minLevel);
+
+    void entry(const TranscriptEntry& entry) override;
+    bool wantsLog(LogLevel level) const override;
+
+    // The forms of one entry, without the line break.
+    static std::string textLine(const TranscriptEntry& entry);
+    static std::string jsonLine(const TranscriptEntry& entry);
+
+  private:
+    std::FILE* out_;
+    Format format_;
+    std::optional<LogLevel> minLevel_;
+};
+
+// `text` with control characters written as escapes (\n, \t, \x1b, \u0085) and invalid UTF-8
+// replaced by U+FFFD, so that it prints as one harmless line.
+std::string printable(std::string_view text);
+
+// `text` as a JSON string literal (quotes included); invalid UTF-8 is replaced by U+FFFD.
+std::string jsonString(std::string_view text);
+
+// Seconds with three decimals, never "-0.000".
+std::string formatSeconds(double seconds);
+
+// "debug", "info", "default" (or "notice"), "error", "fault".
+std::optional<LogLevel> parseLogLevel(std::string_view name);
+
+}  // namespace ambleguard::cli
