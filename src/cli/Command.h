@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,5 +24,10 @@ struct Streams {
 using Arguments = std::vector<std::string>;
 
 bool isHelpFlag(std::string_view arg);
+
+// The whole text of `file`, or of standard input for "-". A file that cannot be read is
+// reported on the error stream as "ambleguard COMMAND: cannot read FILE: reason".
+std::optional<std::string> readInputText(const std::string& file, std::string_view command,
+                                         const Streams& io);
 
 }  // namespace ambleguard::cli

@@ -187,30 +187,6 @@ std::optional<int> parseOptions(const Arguments& args, const Streams& io, Replay
     return std::nullopt;
 }
 
-std::optional<std::string> readInput(const std::string& file, const Streams& io) {
-    if (file == "-") {
-        std::string text;
-        char buffer[65536];
-        std::size_t count = 0;
-        while ((count = std::fread(buffer, 1, sizeof buffer, io.in)) > 0) {
-            text.append(buffer, count);
-        }
-        return text;
-    }
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        fmt::print(io.err, "ambleguard replay: cannot read {}: {}\n", file, std::strerror(errno));
-        return std::nullopt;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) {
-        fmt::print(io.err, "ambleguard replay: cannot read {}\n", file);
-        return std::nullopt;
-    }
-    return std::move(text).str();
-}
-
 std::string jsonString(std::string_view text) {
     std::string quoted = "\"";
     for (char c : text) {
@@ -302,7 +278,7 @@ int runReplayCommand(const Arguments& args, const Streams& io) {
     if (auto stop = parseOptions(args, io, options)) {
         return *stop;
     }
-    const auto text = readInput(options.file, io);
+    const auto text = readInputText(options.file, "replay", io);
     if (!text) {
         return kExitUsage;
     }

@@ -116,30 +116,6 @@ std::optional<int> parseOptions(const Arguments& args, const Streams& io,
     return std::nullopt;
 }
 
-std::optional<std::string> readScenarioText(const std::string& file, const Streams& io) {
-    if (file == "-") {
-        std::string text;
-        char buffer[65536];
-        std::size_t count = 0;
-        while ((count = std::fread(buffer, 1, sizeof buffer, io.in)) > 0) {
-            text.append(buffer, count);
-        }
-        return text;
-    }
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        fmt::print(io.err, "ambleguard simulate: cannot read {}: {}\n", file, std::strerror(errno));
-        return std::nullopt;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) {
-        fmt::print(io.err, "ambleguard simulate: cannot read {}\n", file);
-        return std::nullopt;
-    }
-    return std::move(text).str();
-}
-
 std::string plural(int n, std::string_view one, std::string_view many) {
     return fmt::format("{} {}", n, n == 1 ? one : many);
 }
@@ -186,7 +162,7 @@ int runSimulateCommand(const Arguments& args, const Streams& io) {
     std::string text;
     std::string source = "the built-in scenario";
     if (options.file) {
-        auto read = readScenarioText(*options.file, io);
+        auto read = readInputText(*options.file, "simulate", io);
         if (!read) {
             return kExitUsage;
         }
