@@ -619,11 +619,11 @@ class Loader {
         }
         for (const auto& [key, v] : value.items()) {
             const std::string at = member(path, key);
-            const SettingKeySpec* spec = findSettingKey(key);
-            if (spec == nullptr) {
+            const SettingKeySpec* entry = findSettingKey(key);
+            if (entry == nullptr) {
                 return fail(at, "unknown setting (`ambleguard settings list` shows them all)");
             }
-            auto typed = settingValue(*spec, v, at);
+            auto typed = settingValue(*entry, v, at);
             if (!typed) {
                 return false;
             }
@@ -632,9 +632,9 @@ class Loader {
         return true;
     }
 
-    std::optional<SettingValue> settingValue(const SettingKeySpec& spec, const json& value,
+    std::optional<SettingValue> settingValue(const SettingKeySpec& entry, const json& value,
                                              const std::string& path) {
-        switch (spec.type) {
+        switch (entry.type) {
             case SettingType::boolean:
                 if (value.is_boolean()) {
                     return SettingValue(value.get<bool>());
@@ -675,7 +675,7 @@ class Loader {
                 break;
             }
         }
-        fail(path, fmt::format("{} is a {} setting, got {}", spec.name, typeName(spec.type),
+        fail(path, fmt::format("{} is a {} setting, got {}", entry.name, typeName(entry.type),
                                kindOf(value)));
         return std::nullopt;
     }
