@@ -136,18 +136,12 @@ void AwayActionSequencer::doAwayShortcut() {
         return;
     }
 
-    // A return date ahead of now (the clock was set back) counts as "just started": the away
-    // shortcut waits the whole gap once. The postponed check does not measure again, so the
-    // wait stays bounded however far the clock jumped.
-    if (const auto sinceReturn =
-            secondsSinceStoredDate(store_, keys::lastReturnShortcutTime, clock_.now());
-        sinceReturn && *sinceReturn < kShortcutAlternationGap) {
-        const double elapsed = std::max(*sinceReturn, 0.0);
-        const double wait = kShortcutAlternationGap - elapsed;
-        log_.info("Away shortcut postponed - return ran {:.1f}s ago, waiting {:.1f}s", elapsed,
-                  wait);
+    // The postponed check does not measure again, so the wait stays bounded.
+    if (const auto gap = alternationWait(store_, keys::lastReturnShortcutTime, clock_.now())) {
+        log_.info("Away shortcut postponed - return ran {:.1f}s ago, waiting {:.1f}s", gap->elapsed,
+                  gap->wait);
         sequencing_.setAwayShortcutPending(true);
-        mainQueue_.postAfter(wait, liveness_.guarded([this] { postponedAwayCheck(); }));
+        mainQueue_.postAfter(gap->wait, liveness_.guarded([this] { postponedAwayCheck(); }));
         return;
     }
 

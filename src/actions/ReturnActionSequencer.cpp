@@ -66,17 +66,12 @@ void ReturnActionSequencer::performReturnAction() {
         return;
     }
 
-    // An away date ahead of now (the clock was set back) counts as "just started": wait the
-    // whole gap once. The postponed check does not measure again, so the wait stays bounded.
-    if (const auto sinceAway =
-            secondsSinceStoredDate(store_, keys::lastAwayShortcutTime, clock_.now());
-        sinceAway && *sinceAway < kShortcutAlternationGap) {
-        const double elapsed = std::max(*sinceAway, 0.0);
-        const double wait = kShortcutAlternationGap - elapsed;
-        log_.info("Return shortcut postponed - away ran {:.1f}s ago, waiting {:.1f}s", elapsed,
-                  wait);
+    // The postponed check does not measure again, so the wait stays bounded.
+    if (const auto gap = alternationWait(store_, keys::lastAwayShortcutTime, clock_.now())) {
+        log_.info("Return shortcut postponed - away ran {:.1f}s ago, waiting {:.1f}s", gap->elapsed,
+                  gap->wait);
         sequencing_.setReturnShortcutPending(true);
-        mainQueue_.postAfter(wait, liveness_.guarded([this] { postponedReturnCheck(); }));
+        mainQueue_.postAfter(gap->wait, liveness_.guarded([this] { postponedReturnCheck(); }));
         return;
     }
     startReturnCountdown();

@@ -4,6 +4,7 @@
 #include "app/SettingsStore.h"
 #include "platform/Time.h"
 
+#include <algorithm>
 #include <optional>
 #include <string_view>
 
@@ -23,6 +24,25 @@ inline std::optional<double> secondsSinceStoredDate(const SettingsStore& store,
         return std::nullopt;
     }
     return secondsBetween(*stored, now);
+}
+
+// How long a shortcut must still wait because its opposite started at the date stored under
+// `key`: nothing when that was at least the alternation gap ago (or never). A date ahead of
+// `now` (the clock was set back) counts as "just started", so the wait is the whole gap once
+// and never the length of the jump.
+struct AlternationWait {
+    double elapsed;  // seconds since the opposite started, 0 for a future date
+    double wait;     // seconds still to wait
+};
+
+inline std::optional<AlternationWait> alternationWait(const SettingsStore& store,
+                                                      std::string_view key, Instant now) {
+    const auto since = secondsSinceStoredDate(store, key, now);
+    if (!since || *since >= kShortcutAlternationGap) {
+        return std::nullopt;
+    }
+    const double elapsed = std::max(*since, 0.0);
+    return AlternationWait{elapsed, kShortcutAlternationGap - elapsed};
 }
 
 // The published presence strings that mean the device is away.
