@@ -1,5 +1,7 @@
 #include "cli/ReplayCommand.h"
 
+#include "platform/TextEscaping.h"
+
 #include "cli/ReplayTrace.h"
 #include "cli/ReplayWorld.h"
 #include "presence/DetectionMode.h"
@@ -185,21 +187,6 @@ std::optional<int> parseOptions(const Arguments& args, const Streams& io, Replay
     }
     options.file = *file;
     return std::nullopt;
-}
-
-std::string jsonString(std::string_view text) {
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            quoted += fmt::format("\\u{:04x}", static_cast<unsigned char>(c));
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + "\"";
 }
 
 // Fixed decimals without a "-0.000".

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/TextEscaping.h"
+
 #include "cli/Transcript.h"
 
 #include <cstdio>
@@ -31,13 +33,6 @@ class TranscriptPrinter final : public TranscriptSink {
     Format format_;
     std::optional<LogLevel> minLevel_;
 };
-
-// `text` with control characters written as escapes (\n, \t, \x1b, \u0085) and invalid UTF-8
-// replaced by U+FFFD, so that it prints as one harmless line.
-std::string printable(std::string_view text);
-
-// `text` as a JSON string literal (quotes included); invalid UTF-8 is replaced by U+FFFD.
-std::string jsonString(std::string_view text);
 
 // Seconds with three decimals, never "-0.000".
 std::string formatSeconds(double seconds);
