@@ -1,11 +1,11 @@
 // A day of a phone advertising five times a second, simulated through the world and discovery:
 // the cost of long scenarios.
 
-#include "app/SettingsKeys.h"
-#include "app/SettingsStore.h"
 #include "bluetooth/DeviceDiscovery.h"
 #include "platform/sim/MemorySettings.h"
 #include "platform/sim/SimBluetoothWorld.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,15 +1,15 @@
 // Feeds arbitrary advertisements through frame parsing, labels, the Apple test, display-name
 // ordering and the whole discovery path, with the tracked device and filters chosen by the input.
 
-#include "app/SettingsKeys.h"
-#include "app/SettingsStore.h"
+#include "base/Log.h"
 #include "bluetooth/AltBeacon.h"
 #include "bluetooth/DeviceDiscovery.h"
 #include "bluetooth/DisplayNameOrder.h"
-#include "platform/Log.h"
 #include "platform/sim/MemorySettings.h"
 #include "platform/sim/SimMainLoop.h"
 #include "platform/sim/SimPeripheral.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -1,7 +1,7 @@
 #include "actions/ActivityMonitor.h"
 
-#include "app/SettingsKeys.h"
-#include "app/SettingsReaders.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsReaders.h"
 
 #include <cmath>
 

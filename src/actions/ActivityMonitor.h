@@ -1,8 +1,8 @@
 #pragma once
 
 #include "actions/ActivityGate.h"
-#include "app/SettingsStore.h"
 #include "platform/IdleClock.h"
+#include "settings/SettingsStore.h"
 
 #include <optional>
 

@@ -1,8 +1,8 @@
 #include "actions/AwayActionSequencer.h"
 
 #include "actions/SequencingHelpers.h"
-#include "app/SettingsKeys.h"
-#include "app/SettingsReaders.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsReaders.h"
 
 #include <algorithm>
 

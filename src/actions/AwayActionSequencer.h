@@ -7,12 +7,12 @@
 #include "actions/ScreenLockControl.h"
 #include "actions/ShortcutRunner.h"
 #include "actions/ShortcutSequencingState.h"
-#include "app/SettingsStore.h"
+#include "base/Liveness.h"
+#include "base/Log.h"
+#include "base/MainQueue.h"
 #include "platform/Clock.h"
 #include "platform/Console.h"
-#include "platform/Liveness.h"
-#include "platform/Log.h"
-#include "platform/MainQueue.h"
+#include "settings/SettingsStore.h"
 #include "unlock/UnlockInterfaces.h"
 
 namespace ambleguard {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/SettingsKeys.h"
-#include "app/SettingsStore.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
 
 #include <array>
 #include <optional>

@@ -2,9 +2,9 @@
 
 #include "actions/LockMode.h"
 #include "actions/SequencingHelpers.h"
-#include "app/BoundSetting.h"
-#include "app/SettingsKeys.h"
-#include "app/SettingsReaders.h"
+#include "settings/BoundSetting.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsReaders.h"
 
 #include <fmt/format.h>
 

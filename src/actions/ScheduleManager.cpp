@@ -1,6 +1,6 @@
 #include "actions/ScheduleManager.h"
 
-#include "app/SettingsKeys.h"
+#include "settings/SettingsKeys.h"
 
 namespace ambleguard {
 

@@ -2,9 +2,9 @@
 
 #include "actions/ScheduleGate.h"
 #include "actions/ScheduleMode.h"
-#include "app/SettingsStore.h"
+#include "base/Log.h"
 #include "platform/Clock.h"
-#include "platform/Log.h"
+#include "settings/SettingsStore.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,6 +1,6 @@
 #include "actions/ScreenLockState.h"
 
-#include "app/SettingsKeys.h"
+#include "settings/SettingsKeys.h"
 
 #include <fmt/format.h>
 

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "actions/ScreenLockControl.h"
-#include "app/SettingsStore.h"
+#include "base/Log.h"
+#include "base/Signal.h"
 #include "platform/Clock.h"
 #include "platform/Console.h"
-#include "platform/Log.h"
 #include "platform/ScreenSession.h"
-#include "platform/Signal.h"
+#include "settings/SettingsStore.h"
 
 #include <functional>
 #include <string>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/SettingsReaders.h"
-#include "app/SettingsStore.h"
-#include "platform/Time.h"
+#include "base/Time.h"
+#include "settings/SettingsReaders.h"
+#include "settings/SettingsStore.h"
 
 #include <algorithm>
 #include <optional>

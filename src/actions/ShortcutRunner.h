@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/Liveness.h"
-#include "platform/Log.h"
-#include "platform/MainQueue.h"
+#include "base/Liveness.h"
+#include "base/Log.h"
+#include "base/MainQueue.h"
 #include "platform/ProcessLauncher.h"
 
 #include <functional>

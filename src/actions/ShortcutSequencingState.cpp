@@ -1,6 +1,6 @@
 #include "actions/ShortcutSequencingState.h"
 
-#include "app/SettingsKeys.h"
+#include "settings/SettingsKeys.h"
 
 namespace ambleguard {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/SettingsStore.h"
-#include "platform/Log.h"
+#include "base/Log.h"
+#include "settings/SettingsStore.h"
 
 #include <string_view>
 

@@ -1,7 +1,7 @@
 #include "app/AppDelegate.h"
 
 #include "actions/ShortcutSequencingState.h"
-#include "app/SettingsKeys.h"
+#include "settings/SettingsKeys.h"
 
 namespace ambleguard {
 

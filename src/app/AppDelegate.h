@@ -1,16 +1,16 @@
 #pragma once
 
-#include "app/BoundSetting.h"
 #include "app/ScanGateTarget.h"
-#include "app/SettingsStore.h"
+#include "base/Liveness.h"
+#include "base/Log.h"
+#include "base/MainQueue.h"
+#include "base/Signal.h"
 #include "platform/AppInstance.h"
 #include "platform/AppShell.h"
-#include "platform/Liveness.h"
-#include "platform/Log.h"
 #include "platform/LoginItem.h"
-#include "platform/MainQueue.h"
-#include "platform/Signal.h"
 #include "platform/SystemPower.h"
+#include "settings/BoundSetting.h"
+#include "settings/SettingsStore.h"
 #include "unlock/UnlockInterfaces.h"
 
 #include <string>

@@ -1,23 +1,23 @@
 #pragma once
 
-#include "app/SettingsStore.h"
+#include "base/Executor.h"
+#include "base/Log.h"
+#include "base/MainQueue.h"
 #include "platform/Alerts.h"
 #include "platform/AppInstance.h"
 #include "platform/AppShell.h"
 #include "platform/BleCentral.h"
 #include "platform/Clock.h"
 #include "platform/Console.h"
-#include "platform/Executor.h"
 #include "platform/IdleClock.h"
-#include "platform/Log.h"
 #include "platform/LoginItem.h"
-#include "platform/MainQueue.h"
 #include "platform/Notifier.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/ScreenSession.h"
 #include "platform/SoundFiles.h"
 #include "platform/SoundOutput.h"
 #include "platform/SystemPower.h"
+#include "settings/SettingsStore.h"
 
 #include <string>
 

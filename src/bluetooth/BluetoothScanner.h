@@ -1,14 +1,14 @@
 #pragma once
 
+#include "base/Executor.h"
+#include "base/MainQueue.h"
+#include "base/Published.h"
+#include "base/Signal.h"
 #include "bluetooth/CentralLifecycle.h"
 #include "bluetooth/DeviceDiscovery.h"
 #include "bluetooth/ScanMode.h"
 #include "platform/BleCentral.h"
-#include "platform/Executor.h"
-#include "platform/MainQueue.h"
 #include "platform/Notifier.h"
-#include "platform/Published.h"
-#include "platform/Signal.h"
 #include "presence/OutOfRangeAlerts.h"
 #include "presence/PresenceEngine.h"
 #include "presence/RSSIBuffer.h"

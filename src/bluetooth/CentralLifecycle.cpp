@@ -1,6 +1,6 @@
 #include "bluetooth/CentralLifecycle.h"
 
-#include "app/SettingsKeys.h"
+#include "settings/SettingsKeys.h"
 
 #include <fmt/format.h>
 

@@ -1,18 +1,18 @@
 #pragma once
 
-#include "app/SettingsStore.h"
+#include "base/Executor.h"
+#include "base/Liveness.h"
+#include "base/Log.h"
+#include "base/MainQueue.h"
+#include "base/Published.h"
 #include "bluetooth/ConnectionAttempts.h"
 #include "bluetooth/DeviceDiscovery.h"
 #include "bluetooth/ScanMode.h"
 #include "platform/BleCentral.h"
 #include "platform/Clock.h"
-#include "platform/Executor.h"
-#include "platform/Liveness.h"
-#include "platform/Log.h"
-#include "platform/MainQueue.h"
-#include "platform/Published.h"
 #include "presence/ReadingPipeline.h"
 #include "presence/ScannerControl.h"
+#include "settings/SettingsStore.h"
 
 #include <atomic>
 #include <cstdint>

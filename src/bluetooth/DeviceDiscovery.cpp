@@ -1,7 +1,7 @@
 #include "bluetooth/DeviceDiscovery.h"
 
-#include "app/SettingsKeys.h"
 #include "bluetooth/DisplayNameOrder.h"
+#include "settings/SettingsKeys.h"
 
 #include <fmt/format.h>
 

@@ -1,19 +1,19 @@
 #pragma once
 
-#include "app/BoundSetting.h"
-#include "app/SettingsStore.h"
+#include "base/Executor.h"
+#include "base/Liveness.h"
+#include "base/Log.h"
+#include "base/MainQueue.h"
+#include "base/Signal.h"
 #include "bluetooth/AltBeacon.h"
 #include "bluetooth/ConnectionAttempts.h"
 #include "bluetooth/TrackedDevice.h"
 #include "bluetooth/TrackedSelection.h"
 #include "platform/BleCentral.h"
 #include "platform/Clock.h"
-#include "platform/Executor.h"
-#include "platform/Liveness.h"
-#include "platform/Log.h"
-#include "platform/MainQueue.h"
-#include "platform/Signal.h"
 #include "presence/ReadingSink.h"
+#include "settings/BoundSetting.h"
+#include "settings/SettingsStore.h"
 
 #include <functional>
 #include <optional>

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/Log.h"
 #include "bluetooth/ConnectionAttempts.h"
-#include "platform/Log.h"
 
 #include <string_view>
 

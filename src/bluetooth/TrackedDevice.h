@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/Time.h"
 #include "platform/BleCentral.h"
-#include "platform/Time.h"
 
 namespace ambleguard {
 

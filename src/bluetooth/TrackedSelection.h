@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Uuid.h"
+#include "base/Uuid.h"
 
 #include <mutex>
 #include <optional>

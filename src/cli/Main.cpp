@@ -1,4 +1,3 @@
-#include "app/SettingsStore.h"
 #include "cli/Command.h"
 #include "cli/ReplayCommand.h"
 #include "cli/SettingsCommand.h"
@@ -6,6 +5,7 @@
 #include "platform/posix/JsonSettingsFile.h"
 #include "platform/posix/StreamSinks.h"
 #include "platform/posix/SystemClock.h"
+#include "settings/SettingsStore.h"
 
 #include <fmt/format.h>
 

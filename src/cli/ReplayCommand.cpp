@@ -1,6 +1,6 @@
 #include "cli/ReplayCommand.h"
 
-#include "platform/TextEscaping.h"
+#include "base/TextEscaping.h"
 
 #include "cli/ReplayTrace.h"
 #include "cli/ReplayWorld.h"

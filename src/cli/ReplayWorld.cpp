@@ -1,6 +1,6 @@
 #include "cli/ReplayWorld.h"
 
-#include "app/SettingsKeys.h"
+#include "settings/SettingsKeys.h"
 
 namespace ambleguard::cli {
 

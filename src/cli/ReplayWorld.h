@@ -1,9 +1,9 @@
 #pragma once
 
 #include "app/Application.h"
+#include "base/Log.h"
 #include "cli/ReplayTrace.h"
 #include "platform/Console.h"
-#include "platform/Log.h"
 #include "platform/sim/SimPlatform.h"
 
 #include <string>

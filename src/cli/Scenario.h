@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/SettingValue.h"
 #include "platform/BleCentral.h"
-#include "platform/SettingValue.h"
 #include "platform/sim/SimPlatform.h"
 #include "platform/sim/SimProcessLauncher.h"
 

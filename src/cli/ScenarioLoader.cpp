@@ -1,6 +1,6 @@
 #include "cli/ScenarioLoader.h"
 
-#include "app/SettingsKeys.h"
+#include "settings/SettingsKeys.h"
 
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "app/Application.h"
+#include "base/Log.h"
 #include "cli/Scenario.h"
 #include "cli/Transcript.h"
 #include "platform/Console.h"
-#include "platform/Log.h"
 #include "platform/sim/SimPlatform.h"
 
 #include <map>

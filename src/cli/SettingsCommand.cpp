@@ -1,7 +1,7 @@
 #include "cli/SettingsCommand.h"
 
-#include "app/SettingsKeys.h"
-#include "app/SettingsReset.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsReset.h"
 
 #include <fmt/format.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/SettingsStore.h"
 #include "cli/Command.h"
+#include "settings/SettingsStore.h"
 
 namespace ambleguard::cli {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/TextEscaping.h"
+#include "base/TextEscaping.h"
 
 #include "cli/Transcript.h"
 

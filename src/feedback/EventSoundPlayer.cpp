@@ -1,6 +1,6 @@
 #include "feedback/EventSoundPlayer.h"
 
-#include "app/SettingsKeys.h"
+#include "settings/SettingsKeys.h"
 
 #include <algorithm>
 

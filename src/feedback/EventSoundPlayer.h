@@ -1,13 +1,13 @@
 #pragma once
 
-#include "app/SettingsStore.h"
+#include "base/Liveness.h"
+#include "base/Log.h"
+#include "base/MainQueue.h"
 #include "feedback/EventSounds.h"
 #include "feedback/SoundChoice.h"
-#include "platform/Liveness.h"
-#include "platform/Log.h"
-#include "platform/MainQueue.h"
 #include "platform/SoundFiles.h"
 #include "platform/SoundOutput.h"
+#include "settings/SettingsStore.h"
 
 #include <functional>
 #include <memory>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Executor.h"
-#include "platform/Uuid.h"
+#include "base/Executor.h"
+#include "base/Uuid.h"
 
 #include <cstdint>
 #include <map>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Signal.h"
+#include "base/Signal.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "app/SettingsStore.h"
+#include "base/Log.h"
 #include "platform/Clock.h"
-#include "platform/Log.h"
 #include "platform/Notifier.h"
 #include "presence/OutOfRangeNotifier.h"
 #include "presence/PresenceEngine.h"
 #include "presence/SignalReadout.h"
+#include "settings/SettingsStore.h"
 
 #include <random>
 #include <string>

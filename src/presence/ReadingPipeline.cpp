@@ -1,7 +1,7 @@
 #include "presence/ReadingPipeline.h"
 
-#include "app/SettingsKeys.h"
-#include "app/SettingsReaders.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsReaders.h"
 
 #include <algorithm>
 #include <cmath>

@@ -7,13 +7,13 @@
 #include "actions/ScreenLockControl.h"
 #include "actions/ShortcutRunner.h"
 #include "actions/ShortcutSequencingState.h"
-#include "app/SettingsKeys.h"
-#include "app/SettingsStore.h"
 #include "platform/sim/MemorySettings.h"
 #include "platform/sim/RecordingLogSink.h"
 #include "platform/sim/SimClock.h"
 #include "platform/sim/SimMainLoop.h"
 #include "platform/sim/SimProcessLauncher.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
 #include "unlock/UnlockInterfaces.h"
 
 #include <string>

@@ -1,11 +1,11 @@
 #include "actions/ActivityMonitor.h"
-#include "app/SettingsKeys.h"
-#include "app/SettingsStore.h"
 #include "platform/sim/MemorySettings.h"
 #include "platform/sim/RecordingLogSink.h"
 #include "platform/sim/SimClock.h"
 #include "platform/sim/SimIdleClock.h"
 #include "platform/sim/SimMainLoop.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 #include "actions/ScheduleManager.h"
-#include "app/SettingsKeys.h"
-#include "app/SettingsStore.h"
 #include "platform/sim/MemorySettings.h"
 #include "platform/sim/RecordingLogSink.h"
 #include "platform/sim/SimClock.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,6 @@
 
 #include <optional>
 
-#include "app/SettingsKeys.h"
 #include "platform/sim/MemorySettings.h"
 #include "platform/sim/RecordingLogSink.h"
 #include "platform/sim/SimAppShell.h"
@@ -13,6 +12,7 @@
 #include "platform/sim/SimMainLoop.h"
 #include "platform/sim/SimShellPorts.h"
 #include "platform/sim/SimSystemPower.h"
+#include "settings/SettingsKeys.h"
 #include "unlock/LoggingUnlockOnTouch.h"
 
 namespace ambleguard {

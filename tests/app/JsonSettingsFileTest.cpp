@@ -1,9 +1,9 @@
-#include "app/SettingsKeys.h"
-#include "app/SettingsStore.h"
 #include "platform/posix/AtomicFile.h"
 #include "platform/posix/JsonSettingsFile.h"
 #include "platform/sim/RecordingLogSink.h"
 #include "platform/sim/SimClock.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
 
 #include <gtest/gtest.h>
 

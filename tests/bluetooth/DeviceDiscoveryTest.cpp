@@ -1,11 +1,11 @@
 #include "bluetooth/DeviceDiscovery.h"
 
-#include "app/SettingsKeys.h"
 #include "platform/sim/MemorySettings.h"
 #include "platform/sim/RecordingLogSink.h"
 #include "platform/sim/SimBluetoothWorld.h"
 #include "platform/sim/SimMainLoop.h"
 #include "platform/sim/SimPeripheral.h"
+#include "settings/SettingsKeys.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,5 +1,3 @@
-#include "app/SettingsKeys.h"
-#include "app/SettingsStore.h"
 #include "feedback/EventSoundPlayer.h"
 #include "platform/posix/DirectorySoundFiles.h"
 #include "platform/sim/MemorySettings.h"
@@ -8,6 +6,8 @@
 #include "platform/sim/SimMainLoop.h"
 #include "platform/sim/SimSoundFiles.h"
 #include "platform/sim/SimSoundOutput.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
 
 #include <gtest/gtest.h>
 

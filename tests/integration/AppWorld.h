@@ -1,10 +1,10 @@
 #pragma once
 
 #include "app/Application.h"
-#include "app/SettingsKeys.h"
-#include "app/SettingsReaders.h"
 #include "platform/sim/RecordingLogSink.h"
 #include "platform/sim/SimPlatform.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsReaders.h"
 
 #include <optional>
 #include <string>

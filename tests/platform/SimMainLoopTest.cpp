@@ -1,4 +1,4 @@
-#include "platform/Liveness.h"
+#include "base/Liveness.h"
 #include "platform/sim/SimMainLoop.h"
 
 #include <gtest/gtest.h>

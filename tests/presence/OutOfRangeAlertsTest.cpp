@@ -4,11 +4,11 @@
 
 #include <regex>
 
-#include "app/SettingsKeys.h"
 #include "platform/sim/MemorySettings.h"
 #include "platform/sim/RecordingLogSink.h"
 #include "platform/sim/RecordingNotifier.h"
 #include "platform/sim/SimClock.h"
+#include "settings/SettingsKeys.h"
 
 namespace ambleguard {
 namespace {

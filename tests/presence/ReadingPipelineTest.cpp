@@ -5,13 +5,13 @@
 
 #include <memory>
 
-#include "app/SettingsKeys.h"
-#include "app/SettingsReaders.h"
 #include "platform/sim/MemorySettings.h"
 #include "platform/sim/RecordingLogSink.h"
 #include "platform/sim/SimClock.h"
 #include "platform/sim/SimMainLoop.h"
 #include "presence/PresenceMocks.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsReaders.h"
 
 namespace ambleguard {
 namespace {

@@ -1,8 +1,5 @@
 #pragma once
 
-#include "app/SettingsKeys.h"
-#include "app/SettingsReaders.h"
-#include "app/SettingsStore.h"
 #include "bluetooth/BluetoothScanner.h"
 #include "platform/sim/MemorySettings.h"
 #include "platform/sim/RecordingActions.h"
@@ -12,6 +9,9 @@
 #include "platform/sim/SimClock.h"
 #include "platform/sim/SimMainLoop.h"
 #include "presence/SignalReadout.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsReaders.h"
+#include "settings/SettingsStore.h"
 
 #include <memory>
 #include <string>

@@ -1,6 +1,6 @@
 #include "platform/posix/EventLoop.h"
 
-#include "platform/Time.h"
+#include "base/Time.h"
 
 #include <cmath>
 

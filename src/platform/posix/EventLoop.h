@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/MainQueue.h"
+#include "base/MainQueue.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Executor.h"
-#include "platform/MainQueue.h"
+#include "base/Executor.h"
+#include "base/MainQueue.h"
 #include "platform/ProcessLauncher.h"
 
 #include <memory>

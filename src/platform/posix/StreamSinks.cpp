@@ -1,6 +1,6 @@
 #include "platform/posix/StreamSinks.h"
 
-#include "platform/TextEscaping.h"
+#include "base/TextEscaping.h"
 
 #include <fmt/format.h>
 

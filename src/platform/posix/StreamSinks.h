@@ -1,8 +1,8 @@
 #pragma once
 
+#include "base/Log.h"
 #include "platform/Clock.h"
 #include "platform/Console.h"
-#include "platform/Log.h"
 
 #include <cstdio>
 #include <mutex>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Executor.h"
+#include "base/Executor.h"
 
 #include <atomic>
 #include <memory>

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/Log.h"
 #include "platform/Console.h"
-#include "platform/Log.h"
 
 #include <string>
 #include <vector>

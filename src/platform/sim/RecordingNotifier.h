@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/Signal.h"
 #include "platform/Notifier.h"
-#include "platform/Signal.h"
 
 #include <optional>
 #include <string>

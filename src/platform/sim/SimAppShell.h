@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/Signal.h"
 #include "platform/AppShell.h"
-#include "platform/Signal.h"
 
 #include <cstddef>
 #include <string>

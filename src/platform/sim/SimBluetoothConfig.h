@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/Uuid.h"
 #include "platform/BleCentral.h"
-#include "platform/Uuid.h"
 
 #include <array>
 #include <cstdint>

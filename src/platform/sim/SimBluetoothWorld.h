@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/Liveness.h"
 #include "platform/BleCentral.h"
-#include "platform/Liveness.h"
 #include "platform/sim/RssiTimeline.h"
 #include "platform/sim/SimBluetoothConfig.h"
 #include "platform/sim/SimMainLoop.h"

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "app/PlatformPorts.h"
-#include "app/SettingsStore.h"
 #include "platform/sim/MemorySettings.h"
 #include "platform/sim/RecordingNotifier.h"
 #include "platform/sim/SimAppShell.h"
@@ -15,6 +14,7 @@
 #include "platform/sim/SimSoundFiles.h"
 #include "platform/sim/SimSoundOutput.h"
 #include "platform/sim/SimSystemPower.h"
+#include "settings/SettingsStore.h"
 
 namespace ambleguard::sim {
 

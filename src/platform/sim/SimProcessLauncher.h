@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/MainQueue.h"
+#include "base/MainQueue.h"
+#include "base/Signal.h"
 #include "platform/ProcessLauncher.h"
-#include "platform/Signal.h"
 
 #include <map>
 #include <string>

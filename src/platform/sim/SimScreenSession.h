@@ -1,10 +1,10 @@
 #pragma once
 
+#include "base/Liveness.h"
+#include "base/MainQueue.h"
+#include "base/Signal.h"
 #include "platform/Clock.h"
-#include "platform/Liveness.h"
-#include "platform/MainQueue.h"
 #include "platform/ScreenSession.h"
-#include "platform/Signal.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/MainQueue.h"
-#include "platform/Signal.h"
+#include "base/MainQueue.h"
+#include "base/Signal.h"
 #include "platform/SoundOutput.h"
 
 #include <cstddef>

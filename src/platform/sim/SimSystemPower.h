@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Liveness.h"
-#include "platform/MainQueue.h"
+#include "base/Liveness.h"
+#include "base/MainQueue.h"
 #include "platform/SystemPower.h"
 
 namespace ambleguard::sim {

@@ -1,4 +1,4 @@
-#include "platform/SettingValue.h"
+#include "base/SettingValue.h"
 
 #include <fmt/format.h>
 

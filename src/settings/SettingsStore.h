@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/Log.h"
-#include "platform/SettingValue.h"
+#include "base/Log.h"
+#include "base/SettingValue.h"
+#include "base/Signal.h"
 #include "platform/SettingsPersistence.h"
-#include "platform/Signal.h"
 
 #include <functional>
 #include <mutex>

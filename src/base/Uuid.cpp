@@ -1,4 +1,4 @@
-#include "platform/Uuid.h"
+#include "base/Uuid.h"
 
 namespace ambleguard {
 namespace {

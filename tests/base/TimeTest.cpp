@@ -1,4 +1,4 @@
-#include "platform/Time.h"
+#include "base/Time.h"
 
 #include <gtest/gtest.h>
 

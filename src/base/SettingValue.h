@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Time.h"
+#include "base/Time.h"
 
 #include <cstdint>
 #include <map>

@@ -1,4 +1,4 @@
-#include "platform/Signal.h"
+#include "base/Signal.h"
 
 #include <gtest/gtest.h>
 

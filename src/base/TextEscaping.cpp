@@ -1,4 +1,4 @@
-#include "platform/TextEscaping.h"
+#include "base/TextEscaping.h"
 
 #include <fmt/format.h>
 

@@ -1,6 +1,6 @@
-#include "app/SettingsReset.h"
+#include "settings/SettingsReset.h"
 
-#include "app/SettingsKeys.h"
+#include "settings/SettingsKeys.h"
 
 namespace ambleguard {
 

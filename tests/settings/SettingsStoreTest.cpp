@@ -1,9 +1,9 @@
-#include "app/BoundSetting.h"
-#include "app/SettingsKeys.h"
-#include "app/SettingsReaders.h"
-#include "app/SettingsStore.h"
 #include "platform/sim/MemorySettings.h"
 #include "platform/sim/RecordingLogSink.h"
+#include "settings/BoundSetting.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsReaders.h"
+#include "settings/SettingsStore.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "app/SettingsStore.h"
+#include "base/Executor.h"
+#include "base/Log.h"
 #include "platform/Alerts.h"
 #include "platform/AppInstance.h"
-#include "platform/Executor.h"
-#include "platform/Log.h"
 #include "platform/LoginItem.h"
+#include "settings/SettingsStore.h"
 
 #include <functional>
 

@@ -1,9 +1,9 @@
-#include "app/SettingsKeys.h"
-#include "app/SettingsReset.h"
 #include "platform/sim/MemorySettings.h"
 #include "platform/sim/RecordingLogSink.h"
 #include "platform/sim/SimMainLoop.h"
 #include "platform/sim/SimShellPorts.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsReset.h"
 
 #include <gtest/gtest.h>
 

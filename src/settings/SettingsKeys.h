@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/SettingValue.h"
+#include "base/SettingValue.h"
 
 #include <optional>
 #include <string_view>
