@@ -24,7 +24,8 @@ class RSSIBuffer {
         for (int value : values_) {
             sum += value;
         }
-        return static_cast<int>(std::round(static_cast<double>(sum) / values_.size()));
+        return static_cast<int>(
+            std::round(static_cast<double>(sum) / static_cast<double>(values_.size())));
     }
 
   private:
