@@ -1,5 +1,7 @@
 #include "cli/ScenarioLoader.h"
 
+#include "base/JsonNesting.h"
+
 #include "settings/SettingsKeys.h"
 
 #include <fmt/format.h>
@@ -952,6 +954,9 @@ class Loader {
 }  // namespace
 
 std::variant<Scenario, ScenarioError> parseScenario(std::string_view text) {
+    if (!jsonNestingWithin(text)) {
+        return ScenarioError{"", fmt::format("nested more than {} levels deep", kMaxJsonNesting)};
+    }
     const json root = json::parse(text, nullptr, /*allow_exceptions=*/false);
     if (root.is_discarded()) {
         return syntaxError(text);

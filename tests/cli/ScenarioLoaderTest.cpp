@@ -231,6 +231,13 @@ TEST(ScenarioLoaderTest, NamesTheFieldThatIsWrong) {
     }
 }
 
+TEST(ScenarioLoaderTest, NestingTooDeepToHandleSafelyIsRefusedBeforeParsing) {
+    const std::string deep = std::string(70000, '[') + std::string(70000, ']');
+    const auto error = refuse("{\"duration\": 10, \"x\": " + deep + "}");
+    EXPECT_NE(error.message.find("nested more than 256 levels deep"), std::string::npos)
+        << error.message;
+}
+
 TEST(ScenarioLoaderTest, SyntaxErrorsSayWhere) {
     const auto error = refuse("{\n  \"duration\": 10,\n  \"devices\": [,]\n}");
     EXPECT_EQ(error.path, "");
