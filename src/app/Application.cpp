@@ -57,6 +57,10 @@ Application::Application(const PlatformPorts& ports)
     unlockNotices_ = ports.screenSession.observe(ScreenNotice::unlocked, [this] {
         scanner.handleScreenLockChange("com.apple.screenIsUnlocked");
     });
+    switchedAwayNotices_ = ports.screenSession.observe(
+        SessionNotice::switchedAway, [this] { scanner.handleSessionResignedActive(); });
+    switchedBackNotices_ = ports.screenSession.observe(
+        SessionNotice::switchedBack, [this] { scanner.handleSessionBecameActive(); });
 }
 
 void Application::launch() {

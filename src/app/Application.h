@@ -72,6 +72,7 @@ class Application {
         void forcePresenceGone(std::string_view source) override {
             scanner_.forcePresenceGone(source);
         }
+        void awaitPresenceAfterWake() override { scanner_.awaitPresenceAfterWake(); }
 
       private:
         BluetoothScanner& scanner_;
@@ -85,6 +86,8 @@ class Application {
   private:
     Connection lockNotices_;
     Connection unlockNotices_;
+    Connection switchedAwayNotices_;
+    Connection switchedBackNotices_;
 };
 
 }  // namespace ambleguard

@@ -77,6 +77,7 @@ class BluetoothScanner final : private ScannerControl, private BleCentralDelegat
     void syncPresenceState(std::string_view source) { pipeline_.syncPresenceState(source); }
     // Forces the engine to gone and publishes it with `source` (for example "system sleep").
     void forcePresenceGone(std::string_view source) { pipeline_.forcePresenceGone(source); }
+    void awaitPresenceAfterWake() { pipeline_.awaitPresenceAfterWake(); }
     void handleScreenLockChange(std::string_view noticeName) {
         pipeline_.handleScreenLockChange(noticeName);
     }

@@ -760,7 +760,8 @@ class Loader {
 
     bool readEvent(const json& value, const std::string& path, ScenarioEvent& event) {
         static constexpr std::string_view kinds[] = {
-            "bluetooth", "authorization", "screen", "input", "system", "shortcut", "set"};
+            "bluetooth", "authorization", "screen",   "session",
+            "input",     "system",        "shortcut", "set"};
         if (!isObject(value, path)) {
             return false;
         }
@@ -792,7 +793,7 @@ class Loader {
             if (!event.note) {
                 return fail(path,
                             "says nothing happens: expected one of bluetooth, authorization, "
-                            "screen, input, system, shortcut, set or note");
+                            "screen, session, input, system, shortcut, set or note");
             }
             return onlyFields(value, path, {"at", "note"});
         }
@@ -833,6 +834,11 @@ class Loader {
                 return fail(field, "expected \"lock\" or \"unlock\"");
             }
             event.action = UserScreenChange{v == "lock"};
+        } else if (*kind == "session") {
+            if (v != "switchAway" && v != "switchBack") {
+                return fail(field, "expected \"switchAway\" or \"switchBack\"");
+            }
+            event.action = UserSessionSwitch{v == "switchAway"};
         } else if (*kind == "system") {
             if (v != "sleep" && v != "wake") {
                 return fail(field, "expected \"sleep\" or \"wake\"");

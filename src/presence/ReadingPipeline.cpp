@@ -249,6 +249,15 @@ void ReadingPipeline::syncPresenceState(std::string_view source) {
 
 void ReadingPipeline::handlePresenceEffect(const PresenceEngine::Effect& effect) {
     if (const auto* gone = std::get_if<PresenceEngine::BecameGone>(&effect)) {
+        if (gone->unconfirmed) {
+            // Sleep only assumed the device gone. Nobody may have seen the screen lock since,
+            // but a locked screen needs no away action.
+            if (screenLock_.isLocked()) {
+                log_.debug("Device not heard since wake - screen already locked");
+                return;
+            }
+            log_.info("Device not heard since wake - acting on the departure");
+        }
         handleDeviceGone(gone->reason);
     } else if (std::holds_alternative<PresenceEngine::Returned>(effect)) {
         log_.debug("Device returned");
@@ -288,6 +297,10 @@ void ReadingPipeline::handleDeviceGone(PresenceEngine::GoneReason reason) {
 void ReadingPipeline::forcePresenceGone(std::string_view source) {
     (void)engine_.force(PresenceEngine::Gone{});
     syncPresenceState(source);
+}
+
+void ReadingPipeline::awaitPresenceAfterWake() {
+    engine_.awaitConfirmation(clock_.now());
 }
 
 void ReadingPipeline::handleScreenLockChange(std::string_view noticeName) {

@@ -110,6 +110,9 @@ class ReadingPipeline final : public ReadingSink, public SignalStateResets {
     // Imposes `gone` (Bluetooth or the machine is unavailable) and publishes it with `source`.
     // The engine's effect is dropped: the caller makes its own lock decision.
     void forcePresenceGone(std::string_view source);
+    // See PresenceEngine::awaitConfirmation; a departure found that way runs the away action
+    // only on an unlocked screen.
+    void awaitPresenceAfterWake();
     void handleScreenLockChange(std::string_view noticeName);
     void decideLockOnBluetoothLoss(BluetoothLoss loss);
 

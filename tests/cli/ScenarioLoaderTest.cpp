@@ -203,6 +203,8 @@ TEST(ScenarioLoaderTest, NamesTheFieldThatIsWrong) {
         {R"({"duration": 10, "events": [{"at": 11, "bluetooth": "poweredOff"}]})", "events[0].at",
          "out of range"},
         {R"({"duration": 10, "events": [{"at": 1}]})", "events[0]", "says nothing happens"},
+        {R"({"duration": 10, "events": [{"at": 1, "session": "away"}]})", "events[0].session",
+         "expected \"switchAway\" or \"switchBack\""},
         {R"({"duration": 10, "events": [{"at": 1, "screen": "lock", "system": "sleep"}]})",
          "events[0]", "one thing per event"},
         {R"({"duration": 10, "events": [{"at": 1, "screen": "lock", "exitStatus": 1}]})",
