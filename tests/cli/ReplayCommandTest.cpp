@@ -180,6 +180,20 @@ TEST_F(ReplayCommandTest, BadInputStopsWithTheLineNumber) {
     }
 }
 
+TEST_F(ReplayCommandTest, BadLinesAndArgumentsAreEchoedEscaped) {
+    for (const auto& [args, input] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"-"}, "0,-60\n\x1b[2J\x07\xE2\x80\xAE,\xFF\n"},
+             {{"--mode", "\x1b[2J\x07\xE2\x80\xAE", "-"}, "0,-60\n"},
+             {{"--\x1b[2J\x07\xE2\x80\xAE", "-"}, "0,-60\n"},
+         }) {
+        auto result = replay(args, input);
+        EXPECT_NE(result.err.find("\\x1b[2J\\x07\\u202e"), std::string::npos) << result.err;
+        EXPECT_EQ(result.err.find('\x1b'), std::string::npos) << result.err;
+        EXPECT_EQ(result.err.find('\x07'), std::string::npos) << result.err;
+        EXPECT_EQ(result.err.find('\xFF'), std::string::npos) << result.err;
+    }
+}
+
 TEST_F(ReplayCommandTest, BadArgumentsAndMissingFilesExitTwo) {
     auto missing = replay({(dir.path() / "nope.csv").string()});
     EXPECT_EQ(missing.status, 2);
