@@ -1,7 +1,7 @@
 // Feeds arbitrary text to the settings file decoder. Whatever it accepts must encode again and
 // decode to the same values, and what it keeps aside must survive the round trip too.
 
-#include "settings/SettingsCodec.h"
+#include "base/SettingsCodec.h"
 
 #include <cstddef>
 #include <cstdint>
