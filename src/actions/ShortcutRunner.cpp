@@ -138,6 +138,20 @@ ShortcutRunner::ShortcutRunner(std::string toolPath, ProcessLauncher& launcher,
 void ShortcutRunner::runShortcut(const std::string& name, std::string_view kind,
                                  Completion completion) {
     log_.info("Executing {} shortcut: {}", kind, name);
+    if (name.starts_with('-')) {
+        // The tool would read such a name as one of its options. Not every tool takes "--" to
+        // end its options, so the name is refused rather than passed.
+        log_.error(
+            "Failed to execute {} shortcut: the name '{}' begins with '-', which the "
+            "shortcuts tool would read as an option",
+            lowercased(kind), name);
+        mainQueue_.post(liveness_.guarded([completion = std::move(completion)] {
+            if (completion) {
+                completion(false);
+            }
+        }));
+        return;
+    }
     launcher_.run(toolPath_, {"run", name},
                   liveness_.guarded([this, name, kind = std::string(kind),
                                      completion = std::move(completion)](ProcessResult result) {

@@ -26,7 +26,9 @@ class ShortcutRunner {
     ShortcutRunner& operator=(const ShortcutRunner&) = delete;
 
     // Starts the run and returns at once. `kind` ("away", "return", "test") only labels the
-    // log lines; `name` is passed to the tool unchanged as one argument.
+    // log lines; `name` is passed to the tool unchanged as one argument. A name beginning with
+    // '-' is refused (the run fails without starting anything): the tool would take it for an
+    // option.
     void runShortcut(const std::string& name, std::string_view kind, Completion completion);
 
     // The settings panel's test button: trims blanks and line breaks from the name; an empty

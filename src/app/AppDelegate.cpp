@@ -172,6 +172,7 @@ void AppDelegate::handleWorkspaceNotification(PowerNotice notice) {
             break;
         case PowerNotice::didWake:
             log_.debug("Start scan in handleWorkspaceNotification");
+            scanner_.awaitPresenceAfterWake();
             checkScanState();
             break;
         case PowerNotice::screensDidWake:

@@ -72,6 +72,10 @@ Application::Application(const PlatformPorts& ports)
     unlockNotices_ = ports.screenSession.observe(ScreenNotice::unlocked, [this] {
         reactions.handleScreenLockChange(kScreenUnlockedNotice);
     });
+    switchedAwayNotices_ = ports.screenSession.observe(
+        SessionNotice::switchedAway, [this] { scanner.handleSessionResignedActive(); });
+    switchedBackNotices_ = ports.screenSession.observe(
+        SessionNotice::switchedBack, [this] { scanner.handleSessionBecameActive(); });
     bluetoothLoss_ = scanner.lifecycle().onBluetoothLost(
         [this](BluetoothLoss loss) { reactions.decideLockOnBluetoothLoss(loss); });
 }

@@ -80,6 +80,7 @@ class Application {
         void forcePresenceGone(std::string_view source) override {
             scanner_.forcePresenceGone(source);
         }
+        void awaitPresenceAfterWake() override { scanner_.awaitPresenceAfterWake(); }
 
       private:
         BluetoothScanner& scanner_;
@@ -93,6 +94,8 @@ class Application {
   private:
     Connection lockNotices_;
     Connection unlockNotices_;
+    Connection switchedAwayNotices_;
+    Connection switchedBackNotices_;
     Connection bluetoothLoss_;
 };
 

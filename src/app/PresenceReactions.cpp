@@ -74,6 +74,15 @@ PresenceReactions::PresenceReactions(const Dependencies& deps)
 
 void PresenceReactions::handlePresenceEffect(const PresenceEngine::Effect& effect) {
     if (const auto* gone = std::get_if<PresenceEngine::BecameGone>(&effect)) {
+        if (gone->unconfirmed) {
+            // Sleep only assumed the device gone. Nobody may have seen the screen lock since,
+            // but a locked screen needs no away action.
+            if (screenLock_.isLocked()) {
+                log_.debug("Device not heard since wake - screen already locked");
+                return;
+            }
+            log_.info("Device not heard since wake - acting on the departure");
+        }
         handleDeviceGone(gone->reason);
     } else if (std::holds_alternative<PresenceEngine::Returned>(effect)) {
         log_.debug("Device returned");

@@ -18,6 +18,9 @@ class ScanGateTarget {
     virtual void resetSignalState() = 0;
     // Declares the device gone and publishes that as the presence state, naming `source`.
     virtual void forcePresenceGone(std::string_view source) = 0;
+    // The computer woke with the device declared gone by the sleep: if it is not heard again
+    // within the usual departure window, that silence is a departure of its own.
+    virtual void awaitPresenceAfterWake() = 0;
 };
 
 }  // namespace ambleguard

@@ -1,5 +1,8 @@
 #include "base/SettingsCodec.h"
 
+#include "base/JsonNesting.h"
+
+#include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
 namespace ambleguard {
@@ -26,6 +29,9 @@ std::string encodeSettings(const SettingValues& values, const std::string& prese
 }
 
 std::variant<DecodedSettings, std::string> decodeSettings(const std::string& text) {
+    if (!jsonNestingWithin(text)) {
+        return fmt::format("nested more than {} levels deep", kMaxJsonNesting);
+    }
     json root = json::parse(text, nullptr, /*allow_exceptions=*/false);
     if (root.is_discarded()) {
         return std::string("not valid JSON");

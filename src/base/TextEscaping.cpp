@@ -54,8 +54,11 @@ bool plainAscii(std::string_view text) {
     });
 }
 
+// C0 and C1 controls, and the bidirectional formatting characters: an embedding, override or
+// isolate in a device name would reorder the rest of the line it is printed on.
 bool isControl(char32_t cp) {
-    return cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp <= 0x9F);
+    return cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp <= 0x9F) || cp == 0x061C || cp == 0x200E ||
+           cp == 0x200F || (cp >= 0x202A && cp <= 0x202E) || (cp >= 0x2066 && cp <= 0x2069);
 }
 
 }  // namespace

@@ -22,6 +22,21 @@ microseconds toMicroseconds(double seconds) {
     return microseconds(static_cast<long long>(std::llround(limited * 1e6)));
 }
 
+microseconds waitMicroseconds(double seconds) {
+    if (!(seconds > 0)) {
+        return microseconds(0);
+    }
+    microseconds wait = toMicroseconds(seconds);
+    // A remainder below a microsecond rounds up. A shortfall within a nanosecond is the noise of
+    // double arithmetic (0.1 + 0.2), not a remainder, so such a wait keeps its nearest count.
+    const double shortfall =
+        std::min(seconds, kMaxDurationSeconds) - static_cast<double>(wait.count()) / 1e6;
+    if (shortfall > 1e-9) {
+        ++wait;
+    }
+    return std::max(wait, microseconds(1));
+}
+
 Instant addSeconds(Instant at, double seconds) {
     return at + toMicroseconds(seconds);
 }

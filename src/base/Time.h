@@ -21,6 +21,12 @@ inline constexpr double kMaxDurationSeconds = 3.2e9;
 // `seconds` as whole microseconds: rounded, limited to +/- kMaxDurationSeconds, 0 for NaN.
 std::chrono::microseconds toMicroseconds(double seconds);
 
+// How long to wait for a delay of `seconds`: 0 when not positive, otherwise whole microseconds
+// not shorter than `seconds` (beyond the noise of double arithmetic), and at least one. Work
+// deferred until a deadline re-checks the deadline when it runs; rounding a wait down would run
+// it just before, where it would defer itself again at the same instant, for ever.
+std::chrono::microseconds waitMicroseconds(double seconds);
+
 // `at` moved by `seconds`, rounded to the nearest microsecond.
 Instant addSeconds(Instant at, double seconds);
 

@@ -69,6 +69,7 @@ class BluetoothScanner final : public ScannerControl, private BleCentralDelegate
     void syncPresenceState(std::string_view source) { pipeline_.syncPresenceState(source); }
     // Forces the engine to gone and publishes it with `source` (for example "system sleep").
     void forcePresenceGone(std::string_view source) { pipeline_.forcePresenceGone(source); }
+    void awaitPresenceAfterWake() { pipeline_.awaitPresenceAfterWake(); }
     void resetSignalState() { lifecycle_.resetSignalState(); }
 
     // Fast user switching: the session going to the background looks like a lock to anyone in

@@ -1,60 +1,33 @@
 #include "bluetooth/DisplayNameOrder.h"
 
+#include <utf8proc.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
+#include <vector>
 
 namespace ambleguard {
 namespace {
 
-struct Composition {
-    char32_t first;
-    char32_t second;
-    char32_t composed;
-};
-
-constexpr Composition kCompositions[] = {
-#include "bluetooth/CanonicalCompositionTable.inc"
-};
-
 constexpr char32_t kReplacement = 0xFFFD;
 
-// Hangul syllables compose by arithmetic rather than by table.
-constexpr char32_t kHangulSBase = 0xAC00;
-constexpr char32_t kHangulLBase = 0x1100;
-constexpr char32_t kHangulVBase = 0x1161;
-constexpr char32_t kHangulTBase = 0x11A7;
-constexpr char32_t kHangulLCount = 19;
-constexpr char32_t kHangulVCount = 21;
-constexpr char32_t kHangulTCount = 28;
-constexpr char32_t kHangulNCount = kHangulVCount * kHangulTCount;
-constexpr char32_t kHangulSCount = kHangulLCount * kHangulNCount;
-
-bool composePair(char32_t first, char32_t second, char32_t& composed) {
-    if (first >= kHangulLBase && first < kHangulLBase + kHangulLCount && second >= kHangulVBase &&
-        second < kHangulVBase + kHangulVCount) {
-        composed =
-            kHangulSBase +
-            ((first - kHangulLBase) * kHangulVCount + (second - kHangulVBase)) * kHangulTCount;
-        return true;
+void appendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
     }
-    if (first >= kHangulSBase && first < kHangulSBase + kHangulSCount &&
-        (first - kHangulSBase) % kHangulTCount == 0 && second > kHangulTBase &&
-        second < kHangulTBase + kHangulTCount) {
-        composed = first + (second - kHangulTBase);
-        return true;
-    }
-    const auto* end = std::end(kCompositions);
-    const auto* found =
-        std::lower_bound(std::begin(kCompositions), end, Composition{first, second, 0},
-                         [](const Composition& a, const Composition& b) {
-                             return a.first != b.first ? a.first < b.first : a.second < b.second;
-                         });
-    if (found != end && found->first == first && found->second == second) {
-        composed = found->composed;
-        return true;
-    }
-    return false;
 }
 
 }  // namespace
@@ -99,22 +72,39 @@ std::u32string decodeUtf8Lossy(std::string_view utf8) {
     return out;
 }
 
-std::u32string composeCanonically(std::u32string_view text) {
-    std::u32string out;
-    out.reserve(text.size());
-    for (const char32_t c : text) {
-        char32_t composed = 0;
-        if (!out.empty() && composePair(out.back(), c, composed)) {
-            out.back() = composed;
-        } else {
-            out.push_back(c);
-        }
-    }
-    return out;
-}
-
 std::u32string displayNameSortKey(std::string_view utf8) {
-    return composeCanonically(decodeUtf8Lossy(utf8));
+    // Through the lossy decoder first, so that utf8proc only ever sees valid UTF-8 and every
+    // broken byte keeps its own replacement character.
+    const std::u32string decoded = decodeUtf8Lossy(utf8);
+    std::string valid;
+    valid.reserve(utf8.size());
+    for (const char32_t c : decoded) {
+        appendUtf8(valid, c);
+    }
+    const auto* bytes = reinterpret_cast<const utf8proc_uint8_t*>(valid.data());
+    const auto length = static_cast<utf8proc_ssize_t>(valid.size());
+    constexpr auto kDecompose =
+        static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_DECOMPOSE);
+    constexpr auto kCompose = static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE);
+    // Canonical decomposition (with the marks put in canonical order), then composition.
+    std::vector<utf8proc_int32_t> buffer(decoded.size() + 1);
+    utf8proc_ssize_t count = 0;
+    for (;;) {
+        count = utf8proc_decompose(bytes, length, buffer.data(),
+                                   static_cast<utf8proc_ssize_t>(buffer.size()), kDecompose);
+        if (count < 0) {
+            return decoded;  // cannot happen for valid input; the plain scalars still sort
+        }
+        if (static_cast<std::size_t>(count) <= buffer.size()) {
+            break;
+        }
+        buffer.resize(static_cast<std::size_t>(count));
+    }
+    count = utf8proc_normalize_utf32(buffer.data(), count, kCompose);
+    if (count < 0) {
+        return decoded;
+    }
+    return std::u32string(buffer.begin(), buffer.begin() + count);
 }
 
 }  // namespace ambleguard

@@ -1,5 +1,7 @@
 #include "cli/Command.h"
 
+#include "base/TextEscaping.h"
+
 #include <fmt/format.h>
 
 #include <cerrno>
@@ -26,14 +28,14 @@ std::optional<std::string> readInputText(const std::string& file, std::string_vi
     }
     std::ifstream in(file, std::ios::binary);
     if (!in) {
-        fmt::print(io.err, "ambleguard {}: cannot read {}: {}\n", command, file,
+        fmt::print(io.err, "ambleguard {}: cannot read {}: {}\n", command, printable(file),
                    std::strerror(errno));
         return std::nullopt;
     }
     std::ostringstream text;
     text << in.rdbuf();
     if (in.bad()) {
-        fmt::print(io.err, "ambleguard {}: cannot read {}\n", command, file);
+        fmt::print(io.err, "ambleguard {}: cannot read {}\n", command, printable(file));
         return std::nullopt;
     }
     return std::move(text).str();

@@ -1,4 +1,6 @@
 #include "cli/Command.h"
+
+#include "base/TextEscaping.h"
 #include "cli/ReplayCommand.h"
 #include "cli/SettingsCommand.h"
 #include "cli/SimulateCommand.h"
@@ -60,7 +62,7 @@ int main(int argc, char** argv) {
     if (command == "replay") {
         return cli::runReplayCommand(rest, cli::Streams{});
     }
-    fmt::print(stderr, "ambleguard: unknown command \"{}\"\n", command);
+    fmt::print(stderr, "ambleguard: unknown command \"{}\"\n", printable(command));
     printHelp(stderr);
     return cli::kExitUsage;
 }

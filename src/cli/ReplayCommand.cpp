@@ -2,6 +2,7 @@
 
 #include "base/TextEscaping.h"
 
+#include "cli/LineReader.h"
 #include "cli/ReplayTrace.h"
 #include "cli/ReplayWorld.h"
 #include "presence/DetectionMode.h"
@@ -86,7 +87,7 @@ std::optional<double> parseNumber(std::string_view text) {
 }
 
 int usageError(const Streams& io, const std::string& message) {
-    fmt::print(io.err, "ambleguard replay: {}\n", message);
+    fmt::print(io.err, "ambleguard replay: {}\n", printable(message));
     fmt::print(io.err, "Run `ambleguard replay --help` for the options.\n");
     return kExitUsage;
 }
@@ -260,70 +261,135 @@ class ReplayPrinter {
 
 }  // namespace
 
+namespace {
+
+// The trace's stream: standard input for "-", else the file, closed on every way out.
+class TraceInput {
+  public:
+    explicit TraceInput(const std::string& file, std::FILE* standardInput) {
+        if (file == "-") {
+            stream_ = standardInput;
+        } else {
+            owned_ = std::fopen(file.c_str(), "rb");
+            stream_ = owned_;
+        }
+    }
+    TraceInput(const TraceInput&) = delete;
+    TraceInput& operator=(const TraceInput&) = delete;
+    ~TraceInput() {
+        if (owned_ != nullptr) {
+            std::fclose(owned_);
+        }
+    }
+    std::FILE* stream() const { return stream_; }
+
+  private:
+    std::FILE* owned_ = nullptr;
+    std::FILE* stream_ = nullptr;
+};
+
+}  // namespace
+
 int runReplayCommand(const Arguments& args, const Streams& io) {
     ReplayOptions options;
     if (auto stop = parseOptions(args, io, options)) {
         return *stop;
     }
-    const auto text = readInputText(options.file, "replay", io);
-    if (!text) {
+    const std::string source = options.file == "-" ? "<stdin>" : options.file;
+    // The trace is read as it is replayed, so any length runs in constant memory; decisions
+    // made before a malformed line are already printed when it is reported.
+    TraceInput input(options.file, io.in);
+    if (input.stream() == nullptr) {
+        fmt::print(io.err, "ambleguard replay: cannot read {}: {}\n", printable(options.file),
+                   std::strerror(errno));
         return kExitUsage;
     }
-    auto parsed = ReplayTrace::parse(*text);
-    if (auto* error = std::get_if<TraceError>(&parsed)) {
-        fmt::print(io.err, "ambleguard replay: {}:{}: {}\n",
-                   options.file == "-" ? "<stdin>" : options.file, error->line, error->message);
-        return kExitUsage;
-    }
-    const auto& readings = std::get<ReplayTrace>(parsed).readings;
+    LineReader lines(input.stream(), TraceLineParser::kMaxLineLength);
+    TraceLineParser parser;
+    // The next reading of the trace; nothing at its end. False after a report of what is wrong.
+    std::optional<TraceReading> reading;
+    auto advance = [&]() -> bool {
+        reading.reset();
+        while (auto line = lines.next()) {
+            auto parsed = parser.parseLine(*line);
+            if (auto* error = std::get_if<TraceError>(&parsed)) {
+                fmt::print(io.err, "ambleguard replay: {}:{}: {}\n", printable(source), error->line,
+                           printable(error->message));
+                return false;
+            }
+            if ((reading = std::get<std::optional<TraceReading>>(parsed))) {
+                return true;
+            }
+        }
+        if (lines.failed()) {
+            fmt::print(io.err, "ambleguard replay: cannot read {}\n", printable(options.file));
+            return false;
+        }
+        return true;
+    };
+
     if (!parseDetectionMode(options.settings.detectionMode)) {
         fmt::print(io.err,
                    "note: mode \"{}\" is not Responsive, Balanced or Stable; the filter uses the "
                    "Balanced profile\n",
-                   options.settings.detectionMode);
+                   printable(options.settings.detectionMode));
     }
-    if (readings.empty()) {
+    if (!advance()) {
+        return kExitUsage;
+    }
+    if (!reading) {
         if (!options.json) {
-            fmt::print(io.out, "No readings in {}.\n", options.file);
+            fmt::print(io.out, "No readings in {}.\n", printable(options.file));
         }
         return kExitOk;
     }
 
     NullLogSink logSink;
-    ReplayWorld world(options.settings, readings.front().t, logSink);
+    const double firstTime = reading->t;
+    ReplayWorld world(options.settings, firstTime, logSink);
     ReplayPrinter printer(io.out, options.json);
     auto& pipeline = world.scanner.pipeline();
-    int accepted = 0;
+    std::size_t accepted = 0;
     Connection readingsSeen =
-        pipeline.onReadingAccepted([&](const ReadingPipeline::AcceptedReading& reading) {
+        pipeline.onReadingAccepted([&](const ReadingPipeline::AcceptedReading& accepted_) {
             ++accepted;
             if (options.readings) {
-                printer.reading(world.traceTimeOf(reading.time), reading);
+                printer.reading(world.traceTimeOf(accepted_.time), accepted_);
             }
         });
     Connection presenceSeen = pipeline.onPresencePublished(
-        [&](DevicePresenceState old, DevicePresenceState now, std::string_view source) {
-            printer.presence(world.traceTimeOf(world.clock.now()), old, now, source);
+        [&](DevicePresenceState old, DevicePresenceState now, std::string_view why) {
+            printer.presence(world.traceTimeOf(world.clock.now()), old, now, why);
         });
     Connection effectsSeen = pipeline.onEffect([&](const PresenceEngine::Effect& effect) {
         printer.effect(world.traceTimeOf(world.clock.now()), effect);
     });
 
-    world.feed(readings);
+    world.start();
+    std::size_t count = 0;
+    double lastTime = firstTime;
+    do {
+        world.feed(*reading);
+        ++count;
+        lastTime = reading->t;
+        if (!advance()) {
+            return kExitUsage;
+        }
+    } while (reading);
+    world.finishFeeding();
     if (!options.json && options.tail > 0) {
-        fmt::print(io.out, "{:>10}  end of trace: no more readings for {} s\n",
-                   fixed(readings.back().t, 3), fixed(options.tail, 1));
+        fmt::print(io.out, "{:>10}  end of trace: no more readings for {} s\n", fixed(lastTime, 3),
+                   fixed(options.tail, 1));
     }
-    world.runTail(readings, options.tail);
+    world.runTail(lastTime, options.tail);
 
     if (!options.json) {
-        const auto rejected = readings.size() - static_cast<std::size_t>(accepted);
+        const auto rejected = count - accepted;
         fmt::print(io.out,
                    "{} readings ({} rejected) from {} to {} s, then {} s more: {} departure{}, "
                    "{} return{}; presence at the end: {}\n",
-                   readings.size(), rejected, fixed(readings.front().t, 3),
-                   fixed(readings.back().t, 3), fixed(options.tail, 1), printer.departures(),
-                   printer.departures() == 1 ? "" : "s", printer.returns(),
+                   count, rejected, fixed(firstTime, 3), fixed(lastTime, 3), fixed(options.tail, 1),
+                   printer.departures(), printer.departures() == 1 ? "" : "s", printer.returns(),
                    printer.returns() == 1 ? "" : "s",
                    rawValue(devicePresenceStateFor(world.scanner.presenceEngine().state())));
     }

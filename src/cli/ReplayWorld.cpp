@@ -46,21 +46,37 @@ double ReplayWorld::traceTimeOf(Instant at) const {
 }
 
 void ReplayWorld::feed(const std::vector<TraceReading>& readings) {
-    // The central exists and reports powered on from the first instant; its presence tick
-    // starts with it, so the first evaluation comes one second after the first reading.
-    scanner.setupCentralManager();
-    loop.runDue();
+    start();
     for (const auto& reading : readings) {
-        loop.advanceTo(instantAt(reading.t));
-        bluetoothQueue.post([this, rssi = reading.rssi] { scanner.processRSSI(rssi); });
+        feed(reading);
     }
-    loop.runDue();
+    finishFeeding();
 }
 
 void ReplayWorld::runTail(const std::vector<TraceReading>& readings, double tailSeconds) {
     if (!readings.empty()) {
-        loop.advanceTo(addSeconds(instantAt(readings.back().t), tailSeconds));
+        runTail(readings.back().t, tailSeconds);
     }
+}
+
+void ReplayWorld::start() {
+    // The central exists and reports powered on from the first instant; its presence tick
+    // starts with it, so the first evaluation comes one second after the first reading.
+    scanner.setupCentralManager();
+    loop.runDue();
+}
+
+void ReplayWorld::feed(const TraceReading& reading) {
+    loop.advanceTo(instantAt(reading.t));
+    bluetoothQueue.post([this, rssi = reading.rssi] { scanner.processRSSI(rssi); });
+}
+
+void ReplayWorld::finishFeeding() {
+    loop.runDue();
+}
+
+void ReplayWorld::runTail(double lastReadingTime, double tailSeconds) {
+    loop.advanceTo(addSeconds(instantAt(lastReadingTime), tailSeconds));
 }
 
 }  // namespace ambleguard::cli

@@ -41,6 +41,13 @@ class ReplayWorld {
     void feed(const std::vector<TraceReading>& readings);
     void runTail(const std::vector<TraceReading>& readings, double tailSeconds);
 
+    // The same one reading at a time, for a trace read as it goes: start(), then feed() for
+    // every reading in time order, then finishFeeding(), then runTail() from the last one.
+    void start();
+    void feed(const TraceReading& reading);
+    void finishFeeding();
+    void runTail(double lastReadingTime, double tailSeconds);
+
     // Between the trace's axis and virtual time.
     Instant instantAt(double traceTime) const;
     double traceTimeOf(Instant at) const;

@@ -30,6 +30,11 @@ struct UserScreenChange {
     bool lock = true;
 };
 
+// Another user's session comes to the front (fast user switching), or this user's again.
+struct UserSessionSwitch {
+    bool away = true;
+};
+
 // A key press or pointer movement; with `until`, one every `every` seconds up to that time.
 struct UserInput {
     std::optional<double> until;
@@ -57,7 +62,7 @@ struct NoteOnly {};
 
 using ScenarioAction =
     std::variant<NoteOnly, RadioStateChange, AuthorizationChange, UserScreenChange, UserInput,
-                 SystemPowerChange, ShortcutOutcome, SettingsChange>;
+                 SystemPowerChange, ShortcutOutcome, SettingsChange, UserSessionSwitch>;
 
 struct ScenarioEvent {
     // Seconds after the start.

@@ -1,6 +1,8 @@
 #include "cli/ScenarioLoader.h"
 #include "feedback/EventSoundPlayer.h"
 
+#include "base/JsonNesting.h"
+
 #include "settings/SettingsKeys.h"
 
 #include <fmt/format.h>
@@ -761,7 +763,8 @@ class Loader {
 
     bool readEvent(const json& value, const std::string& path, ScenarioEvent& event) {
         static constexpr std::string_view kinds[] = {
-            "bluetooth", "authorization", "screen", "input", "system", "shortcut", "set"};
+            "bluetooth", "authorization", "screen",   "session",
+            "input",     "system",        "shortcut", "set"};
         if (!isObject(value, path)) {
             return false;
         }
@@ -793,7 +796,7 @@ class Loader {
             if (!event.note) {
                 return fail(path,
                             "says nothing happens: expected one of bluetooth, authorization, "
-                            "screen, input, system, shortcut, set or note");
+                            "screen, session, input, system, shortcut, set or note");
             }
             return onlyFields(value, path, {"at", "note"});
         }
@@ -834,6 +837,11 @@ class Loader {
                 return fail(field, "expected \"lock\" or \"unlock\"");
             }
             event.action = UserScreenChange{v == "lock"};
+        } else if (*kind == "session") {
+            if (v != "switchAway" && v != "switchBack") {
+                return fail(field, "expected \"switchAway\" or \"switchBack\"");
+            }
+            event.action = UserSessionSwitch{v == "switchAway"};
         } else if (*kind == "system") {
             if (v != "sleep" && v != "wake") {
                 return fail(field, "expected \"sleep\" or \"wake\"");
@@ -955,6 +963,9 @@ class Loader {
 }  // namespace
 
 std::variant<Scenario, ScenarioError> parseScenario(std::string_view text) {
+    if (!jsonNestingWithin(text)) {
+        return ScenarioError{"", fmt::format("nested more than {} levels deep", kMaxJsonNesting)};
+    }
     const json root = json::parse(text, nullptr, /*allow_exceptions=*/false);
     if (root.is_discarded()) {
         return syntaxError(text);

@@ -72,6 +72,12 @@ TranscriptEntry describeEvent(const ScenarioEvent& event) {
             entry.fields = {{"user", change.lock ? "lock" : "unlock"}};
             entry.text = change.lock ? "the user locks the screen" : "the user unlocks the screen";
         }
+        void operator()(const UserSessionSwitch& change) {
+            entry.name = "session";
+            entry.fields = {{"session", change.away ? "switchAway" : "switchBack"}};
+            entry.text = change.away ? "another user's session comes to the front"
+                                     : "the user switches back to this session";
+        }
         void operator()(const UserInput& input) {
             entry.name = "input";
             if (input.until) {
@@ -287,6 +293,13 @@ void ScenarioRunner::happen(const ScenarioEvent& event) {
                 p.screenSession.userLocksScreen();
             } else {
                 p.screenSession.userUnlocksScreen();
+            }
+        }
+        void operator()(const UserSessionSwitch& change) {
+            if (change.away) {
+                p.screenSession.userSwitchesAway();
+            } else {
+                p.screenSession.userSwitchesBack();
             }
         }
         void operator()(const UserInput& input) {

@@ -1,9 +1,12 @@
 #include "cli/SettingsCommand.h"
 
+#include "base/TextEscaping.h"
+
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsReset.h"
 
 #include <fmt/format.h>
+#include <unistd.h>
 
 #include <set>
 
@@ -62,7 +65,7 @@ int list(SettingsStore& store, const Streams& io) {
         } else {
             shown = fmt::format("(not set; direct readers: {})", entry.directRead);
         }
-        fmt::print(io.out, "{:<34} {:<8} {}\n", entry.name, typeName(entry.type), shown);
+        fmt::print(io.out, "{:<34} {:<8} {}\n", entry.name, typeName(entry.type), printable(shown));
     }
     bool header = false;
     for (const auto& [key, value] : stored) {
@@ -72,8 +75,8 @@ int list(SettingsStore& store, const Streams& io) {
             fmt::print(io.out, "\nOther stored keys:\n");
             header = true;
         }
-        fmt::print(io.out, "{:<34} {:<8} {}\n", key, typeName(typeOf(value)),
-                   formatSettingValue(value));
+        fmt::print(io.out, "{:<34} {:<8} {}\n", printable(key), typeName(typeOf(value)),
+                   printable(formatSettingValue(value)));
     }
     return kExitOk;
 }
@@ -81,7 +84,7 @@ int list(SettingsStore& store, const Streams& io) {
 int get(SettingsStore& store, const std::string& key, const Streams& io) {
     auto value = store.storedValue(key);
     if (!value) {
-        fmt::print(io.err, "ambleguard: {} has never been written", key);
+        fmt::print(io.err, "ambleguard: {} has never been written", printable(key));
         if (const auto* entry = findSettingKey(key); entry && entry->boundDefault) {
             fmt::print(io.err, " (default: {})", formatSettingValue(*entry->boundDefault));
         } else if (!findSettingKey(key)) {
@@ -90,7 +93,9 @@ int get(SettingsStore& store, const std::string& key, const Streams& io) {
         fmt::print(io.err, "\n");
         return kExitNotFound;
     }
-    fmt::print(io.out, "{}\n", formatSettingValue(*value));
+    // Scripts read the value exactly; a person at a terminal sees it escaped.
+    const std::string shown = formatSettingValue(*value);
+    fmt::print(io.out, "{}\n", ::isatty(::fileno(io.out)) ? printable(shown) : shown);
     return kExitOk;
 }
 
@@ -99,12 +104,12 @@ int set(SettingsStore& store, const std::string& key, const std::string& text, c
     if (entry == nullptr) {
         fmt::print(io.err,
                    "ambleguard: unknown key \"{}\"; `ambleguard settings list` shows every key\n",
-                   key);
+                   printable(key));
         return kExitUsage;
     }
     auto value = parseSettingValue(entry->type, text);
     if (!value) {
-        fmt::print(io.err, "ambleguard: \"{}\" is not a valid {} for {}\n", text,
+        fmt::print(io.err, "ambleguard: \"{}\" is not a valid {} for {}\n", printable(text),
                    typeName(entry->type), key);
         return kExitUsage;
     }
@@ -114,7 +119,7 @@ int set(SettingsStore& store, const std::string& key, const std::string& text, c
 
 int remove(SettingsStore& store, const std::string& key, const Streams& io) {
     if (!store.storedValue(key)) {
-        fmt::print(io.err, "ambleguard: nothing is stored under {}\n", key);
+        fmt::print(io.err, "ambleguard: nothing is stored under {}\n", printable(key));
         return kExitNotFound;
     }
     store.removeObject(key);
@@ -122,7 +127,7 @@ int remove(SettingsStore& store, const std::string& key, const Streams& io) {
 }
 
 int usage(const Streams& io, const std::string& message) {
-    fmt::print(io.err, "ambleguard settings: {}\n", message);
+    fmt::print(io.err, "ambleguard settings: {}\n", printable(message));
     fmt::print(io.err, "Run `ambleguard settings --help` for usage.\n");
     return kExitUsage;
 }
@@ -176,13 +181,14 @@ int runSettingsCommand(const Arguments& args, SettingsStore& store, const std::s
     } else if (command == "path") {
         if (!expect(0, "path"))
             return kExitUsage;
-        fmt::print(io.out, "{}\n", location);
+        fmt::print(io.out, "{}\n", ::isatty(::fileno(io.out)) ? printable(location) : location);
         status = kExitOk;
     } else {
         return usage(io, fmt::format("unknown command \"{}\"", command));
     }
     if (status == kExitOk && store.isMemoryOnly()) {
-        fmt::print(io.err, "ambleguard: warning: the change could not be saved to {}\n", location);
+        fmt::print(io.err, "ambleguard: warning: the change could not be saved to {}\n",
+                   printable(location));
         return kExitUnsaved;
     }
     return status;

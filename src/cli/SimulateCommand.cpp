@@ -1,5 +1,7 @@
 #include "cli/SimulateCommand.h"
 
+#include "base/TextEscaping.h"
+
 #include "cli/ScenarioLoader.h"
 #include "cli/ScenarioRunner.h"
 #include "cli/TranscriptPrinter.h"
@@ -65,7 +67,7 @@ struct SimulateOptions {
 };
 
 int usageError(const Streams& io, const std::string& message) {
-    fmt::print(io.err, "ambleguard simulate: {}\n", message);
+    fmt::print(io.err, "ambleguard simulate: {}\n", printable(message));
     fmt::print(io.err, "Run `ambleguard simulate --help` for the options.\n");
     return kExitUsage;
 }
@@ -173,7 +175,8 @@ int runSimulateCommand(const Arguments& args, const Streams& io) {
     }
     auto parsed = parseScenario(text);
     if (const auto* error = std::get_if<ScenarioError>(&parsed)) {
-        fmt::print(io.err, "ambleguard simulate: {}: {}\n", source, error->describe());
+        fmt::print(io.err, "ambleguard simulate: {}: {}\n", printable(source),
+                   printable(error->describe()));
         return kExitUsage;
     }
     const auto& scenario = std::get<Scenario>(parsed);

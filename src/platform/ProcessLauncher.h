@@ -17,7 +17,9 @@ struct ProcessLaunchFailure {
 // a shell would, so that only a clean exit counts as 0.
 struct ProcessExit {
     int status = 0;
-    std::string standardOutput;  // everything it wrote, byte for byte
+    // What it wrote, byte for byte; of a long output only the start and the end are kept, with
+    // a line between them saying how much was left out.
+    std::string standardOutput;
     std::string standardError;
     bool operator==(const ProcessExit&) const = default;
 };
@@ -33,9 +35,9 @@ class ProcessLauncher {
 
     // Starts `executable` directly, without a shell, with `arguments` as its arguments (each one
     // arrives unchanged as a single argument). Standard input is inherited; standard output and
-    // standard error are captured in full. Returns at once. `completion` runs exactly once on
-    // the main queue when the program has ended or could not be started, never inside this
-    // call; a program that never ends never completes.
+    // standard error are captured (bounded, see ProcessExit). Returns at once. `completion` runs
+    // exactly once on the main queue when the program has ended or could not be started, never
+    // inside this call; a program that never ends never completes.
     virtual void run(std::string executable, std::vector<std::string> arguments,
                      Completion completion) = 0;
 };

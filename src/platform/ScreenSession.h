@@ -18,6 +18,10 @@ enum class ScreenNotice { locked, unlocked };
 inline constexpr std::string_view kScreenLockedNotice = "com.apple.screenIsLocked";
 inline constexpr std::string_view kScreenUnlockedNotice = "com.apple.screenIsUnlocked";
 
+// Fast user switching: this user's session goes to the background while another user's is in
+// front, and later comes back to the front.
+enum class SessionNotice { switchedAway, switchedBack };
+
 // The login session's lock screen and screen saver.
 class ScreenSession {
   public:
@@ -30,6 +34,9 @@ class ScreenSession {
     // Calls `handler` on the main queue for every system-wide notice of this kind, until the
     // connection is dropped. Any number of observers may listen to the same notice.
     [[nodiscard]] virtual Connection observe(ScreenNotice notice,
+                                             std::function<void()> handler) = 0;
+    // The same for the session's switching notices.
+    [[nodiscard]] virtual Connection observe(SessionNotice notice,
                                              std::function<void()> handler) = 0;
 
     // Asks the session to lock the screen at once. The lock screen appears (and the lock notice

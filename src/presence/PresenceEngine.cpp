@@ -34,6 +34,7 @@ void PresenceEngine::ingest(int rssi, Instant time) {
     if (!readings_.empty() && time < readings_.back().time) {
         return;
     }
+    awaitingSince_.reset();
     readings_.push_back(Reading{time, rssi});
 }
 
@@ -144,8 +145,21 @@ std::optional<PresenceEngine::Effect> PresenceEngine::transition(Instant now,
     return std::nullopt;
 }
 
+void PresenceEngine::awaitConfirmation(Instant since) {
+    awaitingSince_ = since;
+}
+
 PresenceEngine::Effects PresenceEngine::evaluate(Instant now, const PresenceThresholds& t) {
     Effects effects;
+    if (awaitingSince_) {
+        if (!std::holds_alternative<Gone>(state_) || t.suppressSuddenSignalLoss) {
+            awaitingSince_.reset();
+        } else if (secondsBetween(*awaitingSince_, now) >=
+                   t.strongSilenceLimit + t.lastSeenTimeout) {
+            awaitingSince_.reset();
+            effects.emplace_back(BecameGone{GoneReason::silent, /*unconfirmed=*/true});
+        }
+    }
     if (readings_.empty()) {
         return effects;
     }

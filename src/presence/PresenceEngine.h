@@ -36,6 +36,9 @@ class PresenceEngine {
 
     struct BecameGone {
         GoneReason reason = GoneReason::weak;
+        // Gone already (forced), and now also not heard for the departure window: see
+        // awaitConfirmation.
+        bool unconfirmed = false;
         bool operator==(const BecameGone&) const = default;
     };
     struct Returned {
@@ -70,6 +73,13 @@ class PresenceEngine {
     // Imposes a state from outside (Bluetooth or the machine went away).
     std::optional<Effect> force(State state);
 
+    // The state was forced to gone without evidence (the computer slept), so no departure will
+    // follow from the readings. From `since`, if no reading arrives within the window a silent
+    // departure takes (the strong-silence limit plus the action delay), evaluate() reports a
+    // silent BecameGone with `unconfirmed` set; any reading, or a state other than gone, ends
+    // the wait. Nothing when sudden signal loss is suppressed, as silence never departs then.
+    void awaitConfirmation(Instant since);
+
     // Forgets the readings and the probe times, keeping the state (a different device was
     // chosen, so the old history says nothing about it).
     void clearHistory();
@@ -89,6 +99,7 @@ class PresenceEngine {
     Readings readings_;
     std::optional<Instant> lastProbeConnect_;
     std::optional<Instant> lastProbeReset_;
+    std::optional<Instant> awaitingSince_;
 };
 
 std::string_view toString(PresenceEngine::Evidence evidence);

@@ -202,6 +202,10 @@ void ReadingPipeline::forcePresenceGone(std::string_view source) {
     syncPresenceState(source);
 }
 
+void ReadingPipeline::awaitPresenceAfterWake() {
+    engine_.awaitConfirmation(clock_.now());
+}
+
 // --- Resets (main queue) ---
 
 void ReadingPipeline::resetSignalState() {

@@ -87,6 +87,9 @@ class ReadingPipeline final : public ReadingSink, public SignalStateResets {
     // Imposes `gone` (Bluetooth or the machine is unavailable) and publishes it with `source`.
     // The engine's effect is dropped: the caller makes its own lock decision.
     void forcePresenceGone(std::string_view source);
+    // See PresenceEngine::awaitConfirmation (the reactions run the away action for such a
+    // departure only on an unlocked screen).
+    void awaitPresenceAfterWake();
 
     // The presence as last published (main queue). The settings store keeps a persisted copy
     // for readers that read it directly.

@@ -56,6 +56,16 @@ TEST_F(ShortcutRunnerTest, RunsTheToolWithTheNameUnchangedAndReportsSuccessOnce)
     }
 }
 
+TEST_F(ShortcutRunnerTest, ANameThatWouldReadAsAnOptionNeverReachesTheTool) {
+    EXPECT_EQ(run("--help", "away"), std::vector<bool>{false});
+    EXPECT_EQ(run("-", "return"), std::vector<bool>{false});
+    EXPECT_TRUE(launcher.runs().empty());
+    EXPECT_TRUE(log.containsFragment("the name '--help' begins with '-'"));
+    // A dash elsewhere in the name is fine.
+    EXPECT_EQ(run("Leave - Desk-", "away"), std::vector<bool>{true});
+    EXPECT_EQ(launcher.runs().size(), 1u);
+}
+
 TEST_F(ShortcutRunnerTest, LogsTheToolsOutputUntrimmedWhenItIsText) {
     launcher.setScript("Report", SimProcessScript{ProcessExit{0, "  done\n", "warning\n"}});
     run("Report", "return");

@@ -27,6 +27,7 @@ class MockScanGateTarget : public ScanGateTarget {
     MOCK_METHOD(void, stopScanningPermanently, (), (override));
     MOCK_METHOD(void, resetSignalState, (), (override));
     MOCK_METHOD(void, forcePresenceGone, (std::string_view), (override));
+    MOCK_METHOD(void, awaitPresenceAfterWake, (), (override));
 };
 
 class RefusingLoginItem final : public LoginItem {
@@ -93,6 +94,18 @@ TEST_F(AppDelegateTest, SleepDeclaresTheDeviceGoneBeforeClearingTheSignalAndStop
     power.systemWillSleep();
     loop.runDue();
     EXPECT_TRUE(log.contains("System sleep - stopping scan"));
+}
+
+TEST_F(AppDelegateTest, WakeWaitsForTheDeviceToBeHeardAgainThenStartsTheScan) {
+    create(true, true);
+    delegate->applicationDidFinishLaunching();
+    {
+        InSequence order;
+        EXPECT_CALL(scanner, awaitPresenceAfterWake());
+        EXPECT_CALL(scanner, startScanning());
+    }
+    power.systemDidWake();
+    loop.runDue();
 }
 
 TEST_F(AppDelegateTest, ARefusedLaunchAtLoginChoiceIsLoggedAndOnboardingStillCompletes) {

@@ -54,5 +54,18 @@ TEST(TimeTest, AbsurdDurationsAreLimitedInsteadOfOverflowing) {
     EXPECT_EQ(addSeconds(start, std::numeric_limits<double>::quiet_NaN()), start);
 }
 
+TEST(TimeTest, AWaitIsNeverShorterThanAskedAndWholeMicrosecondsStayExact) {
+    using std::chrono::microseconds;
+    EXPECT_EQ(waitMicroseconds(0.2), microseconds(200000));
+    EXPECT_EQ(waitMicroseconds(0.1 + 0.2), microseconds(300000));  // 0.30000000000000004
+    EXPECT_EQ(waitMicroseconds(200.0000004), microseconds(200000001));
+    EXPECT_EQ(waitMicroseconds(4e-7), microseconds(1));
+    EXPECT_EQ(waitMicroseconds(1e-300), microseconds(1));
+    EXPECT_EQ(waitMicroseconds(0), microseconds(0));
+    EXPECT_EQ(waitMicroseconds(-3), microseconds(0));
+    EXPECT_EQ(waitMicroseconds(std::numeric_limits<double>::quiet_NaN()), microseconds(0));
+    EXPECT_EQ(waitMicroseconds(1e300), toMicroseconds(kMaxDurationSeconds));
+}
+
 }  // namespace
 }  // namespace ambleguard

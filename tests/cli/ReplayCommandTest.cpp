@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <regex>
 #include <sstream>
@@ -178,6 +179,45 @@ TEST_F(ReplayCommandTest, BadInputStopsWithTheLineNumber) {
         EXPECT_NE(result.err.find(c.expected), std::string::npos) << result.err;
         EXPECT_EQ(result.out, "") << c.input;
     }
+}
+
+TEST_F(ReplayCommandTest, BadLinesAndArgumentsAreEchoedEscaped) {
+    for (const auto& [args, input] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"-"}, "0,-60\n\x1b[2J\x07\xE2\x80\xAE,\xFF\n"},
+             {{"--mode", "\x1b[2J\x07\xE2\x80\xAE", "-"}, "0,-60\n"},
+             {{"--\x1b[2J\x07\xE2\x80\xAE", "-"}, "0,-60\n"},
+         }) {
+        auto result = replay(args, input);
+        EXPECT_NE(result.err.find("\\x1b[2J\\x07\\u202e"), std::string::npos) << result.err;
+        EXPECT_EQ(result.err.find('\x1b'), std::string::npos) << result.err;
+        EXPECT_EQ(result.err.find('\x07'), std::string::npos) << result.err;
+        EXPECT_EQ(result.err.find('\xFF'), std::string::npos) << result.err;
+    }
+}
+
+// The trace is replayed as it is read: a long one takes no more memory than a short one
+// (holding a million readings and their text took some 30 MB more).
+TEST_F(ReplayCommandTest, ALongTraceReplaysInConstantMemory) {
+    const auto writeTrace = [&](const std::string& name, int count) {
+        const auto path = dir.path() / name;
+        std::ofstream out(path);
+        out << "t,rssi\n";
+        for (int i = 0; i < count; ++i) {
+            out << i * 0.2 << ',' << -60 - i % 7 << '\n';
+        }
+        return path.string();
+    };
+    const auto peakOfChildren = [] {
+        rusage usage{};
+        ::getrusage(RUSAGE_CHILDREN, &usage);
+        return usage.ru_maxrss;  // KiB, the largest child so far
+    };
+    ASSERT_EQ(replay({"--tail", "0", writeTrace("short.csv", 1000)}).status, 0);
+    const long shortPeak = peakOfChildren();
+    const auto result = replay({"--tail", "0", writeTrace("long.csv", 1000000)});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("1000000 readings"), std::string::npos) << result.out;
+    EXPECT_LT(peakOfChildren(), shortPeak + 8 * 1024);
 }
 
 TEST_F(ReplayCommandTest, BadArgumentsAndMissingFilesExitTwo) {

@@ -203,6 +203,8 @@ TEST(ScenarioLoaderTest, NamesTheFieldThatIsWrong) {
         {R"({"duration": 10, "events": [{"at": 11, "bluetooth": "poweredOff"}]})", "events[0].at",
          "out of range"},
         {R"({"duration": 10, "events": [{"at": 1}]})", "events[0]", "says nothing happens"},
+        {R"({"duration": 10, "events": [{"at": 1, "session": "away"}]})", "events[0].session",
+         "expected \"switchAway\" or \"switchBack\""},
         {R"({"duration": 10, "events": [{"at": 1, "screen": "lock", "system": "sleep"}]})",
          "events[0]", "one thing per event"},
         {R"({"duration": 10, "events": [{"at": 1, "screen": "lock", "exitStatus": 1}]})",
@@ -229,6 +231,13 @@ TEST(ScenarioLoaderTest, NamesTheFieldThatIsWrong) {
         EXPECT_EQ(error.path, c.path);
         EXPECT_NE(error.message.find(c.message), std::string::npos) << error.message;
     }
+}
+
+TEST(ScenarioLoaderTest, NestingTooDeepToHandleSafelyIsRefusedBeforeParsing) {
+    const std::string deep = std::string(70000, '[') + std::string(70000, ']');
+    const auto error = refuse("{\"duration\": 10, \"x\": " + deep + "}");
+    EXPECT_NE(error.message.find("nested more than 256 levels deep"), std::string::npos)
+        << error.message;
 }
 
 TEST(ScenarioLoaderTest, SyntaxErrorsSayWhere) {

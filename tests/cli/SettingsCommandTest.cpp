@@ -42,6 +42,31 @@ TEST_F(SettingsCommandTest, ValuesPersistAcrossProcessesAndBadValuesAreRefused) 
     EXPECT_EQ(run({"set", "scheduleStartHour", "7.5"}).status, 2);
 }
 
+TEST_F(SettingsCommandTest, ArgumentsAndStoredTextsReachTheTerminalEscaped) {
+    const std::string hostile = "\x1b]0;owned\x07\xE2\x80\xAEx\xFF";
+    const std::string escaped = "\\x1b]0;owned\\x07\\u202ex\xEF\xBF\xBD";
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{"set", hostile, "1"},
+                                               {"set", "averageMinRSSI", hostile},
+                                               {"get", hostile},
+                                               {"delete", hostile},
+                                               {hostile}}) {
+        auto result = run(args);
+        EXPECT_NE(result.status, 0);
+        EXPECT_NE(result.err.find(escaped), std::string::npos) << result.err;
+        EXPECT_EQ(result.err.find('\x1b'), std::string::npos) << result.err;
+        EXPECT_EQ(result.err.find("\xE2\x80\xAE"), std::string::npos) << result.err;
+    }
+
+    // A stored text is listed escaped; `get` into a pipe gives it exactly, for scripts.
+    ASSERT_EQ(run({"set", "checkedPeripheralName", hostile}).status, 0);
+    const auto list = run({"list"});
+    EXPECT_EQ(list.out.find('\x1b'), std::string::npos);
+    EXPECT_NE(list.out.find("\\x1b]0;owned"), std::string::npos);
+    auto get = run({"get", "checkedPeripheralName"});
+    EXPECT_NE(get.out.find("\x1b]0;owned\x07\xE2\x80\xAEx"), std::string::npos);
+}
+
 TEST_F(SettingsCommandTest, ResetDetectionRestoresThresholdAndKeepsTheChosenDevice) {
     ASSERT_EQ(run({"set", "averageMinRSSI", "-70"}).status, 0);
     ASSERT_EQ(run({"set", "checkedPeripheralUUID", "8D5A2C1E-0F4B-4C3A-9E61-2B7D9F0A1C23"}).status,

@@ -176,7 +176,7 @@ TEST(AppLifecycleTest, DestroyingTheApplicationReleasesItsObserversAndTimers) {
     w.app.reset();
     const auto calls = w.platform.shell.calls().size();
 
-    w.app->settings.setBool(keys::canScan, false);
+    // The settings store went with the application, so only the platform can still speak.
     w.platform.systemPower.systemWillSleep();
     w.platform.systemPower.systemDidWake();
     w.platform.loop.advanceBy(AppDelegate::kUpdateCheckInterval + 1.0);

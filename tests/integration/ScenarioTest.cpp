@@ -8,6 +8,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <string>
@@ -138,6 +139,20 @@ TEST(ScenarioTest, TheBuiltInStoryLocksOnTheWalkAwayReportsTheReturnAndRunsBothS
     EXPECT_EQ(s.runner.summary().screenLocks, 1);
 }
 
+// A deferred retry lands after its deadline even when the deadline has digits below a
+// microsecond; rounding the wait down once made the retry fire at the same instant for ever.
+TEST(ScenarioTest, CooldownsWithDigitsBelowAMicrosecondStillEnd) {
+    for (const char* key : {"unlockCooldownPeriod", "lockCooldownPeriod"}) {
+        SCOPED_TRACE(key);
+        auto story = nlohmann::json::parse(defaultScenarioText());
+        story["settings"][key] = 200.0000004;
+        story["settings"]["activityMonitorEnabled"] = true;
+        story["settings"]["activityMonitorThreshold"] = 5.0000004;
+        Simulation s(story.dump());
+        EXPECT_EQ(s.runner.summary().departures, 2);
+    }
+}
+
 TEST(ScenarioTest, APhoneThatStaysAtTheDeskNeverLocksTheScreen) {
     // An hour of a noisy signal a few dB above the threshold.
     Simulation s(R"({"duration": 3600, "devices": [{ "id": "6F1C2A9E-4B7D-4E21-9C3A-5D8E7F012345",
@@ -185,6 +200,43 @@ TEST(ScenarioTest, SleepStopsScanningWithoutLockingAndWakeStartsItAgain) {
     EXPECT_THAT(s.logged("Presence: Present -> Absent (system sleep)"), ElementsAre(60.1));
     EXPECT_EQ(s.runner.summary().returns, 1);
     EXPECT_THAT(s.actions("lockScreen"), IsEmpty());
+}
+
+TEST(ScenarioTest, SwitchingToAnotherUserAndBackReachesTheScanner) {
+    Simulation s(scenario(200, "[[0, -52]]", R"("events": [{"at": 60, "session": "switchAway"},
+        {"at": 120, "session": "switchBack"}])"));
+    EXPECT_THAT(s.logged("User switched away"), ElementsAre(60.0));
+    EXPECT_THAT(s.logged("User switched back"), ElementsAre(120.0));
+    // The switch is not a departure, and the program locks nothing for it.
+    EXPECT_EQ(s.runner.summary().departures, 0);
+    EXPECT_THAT(s.actions("lockScreen"), IsEmpty());
+}
+
+TEST(ScenarioTest, APhoneThatLeftDuringSleepLocksTheScreenAfterWakeOnceTheWindowHasPassed) {
+    // Out of range from 100 s, while the computer sleeps from 60 s to 200 s.
+    const std::string events = R"("events": [{"at": 60.1, "system": "sleep"},
+        {"at": 200, "system": "wake"}])";
+    Simulation s(scenario(300, "[[0, -52], [100, null]]", events));
+    // 30 s of silence plus the 1 s action delay after the wake, at the next presence tick.
+    const auto departures = s.logged("Device not heard since wake - acting on the departure");
+    ASSERT_EQ(departures.size(), 1u);
+    EXPECT_TRUE(within(departures[0], 231, 232)) << departures[0];
+    const auto locks = s.actions("lockScreen");
+    ASSERT_EQ(locks.size(), 1u);
+    EXPECT_NEAR(locks[0], departures[0] + 3, 0.01);  // after the away action's grace delay
+    EXPECT_EQ(s.runner.summary().departures, 1);
+
+    // A screen locked before the window ends needs nothing more.
+    Simulation locked(scenario(300, "[[0, -52], [100, null]]",
+                               R"("events": [{"at": 60.1, "system": "sleep"},
+        {"at": 200, "system": "wake"}, {"at": 210, "screen": "lock"}])"));
+    EXPECT_EQ(locked.logged("Device not heard since wake - screen already locked").size(), 1u);
+    EXPECT_THAT(locked.actions("lockScreen"), IsEmpty());
+
+    // The phone back on the desk at wake: no departure at all (the sleep-and-wake story).
+    Simulation back(scenario(300, "[[0, -52]]", events));
+    EXPECT_THAT(back.logged("Device not heard since wake"), IsEmpty());
+    EXPECT_EQ(back.runner.summary().departures, 0);
 }
 
 TEST(ScenarioTest, ABeaconRotatingItsAddressStaysTrackedUntilItReallyLeaves) {

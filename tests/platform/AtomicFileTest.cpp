@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
+#include <fstream>
 
 #include "support/TempDir.h"
 
@@ -34,6 +38,33 @@ TEST(AtomicFileTest, UnwritableTargetIsReportedAndTheOldFileStays) {
     std::filesystem::create_directory(dir.path() / "folder");
     EXPECT_TRUE(writeFileAtomically(dir.path() / "folder", "lost"));
     EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "folder"));
+}
+
+TEST(AtomicFileTest, ALinkPlantedBesideTheTargetIsNeverFollowed) {
+    test::TempDir dir;
+    const auto path = dir.path() / "settings.json";
+    const auto victim = dir.path() / "victim";
+    std::ofstream(victim) << "precious";
+    // The name a temporary file used to get, predictable from the process id.
+    std::filesystem::create_symlink(victim, path.string() + ".tmp-" + std::to_string(::getpid()));
+    ASSERT_FALSE(writeFileAtomically(path, "new settings"));
+    EXPECT_EQ(readWholeFile(victim).contents, "precious");
+    EXPECT_FALSE(std::filesystem::is_symlink(path));
+    EXPECT_EQ(readWholeFile(path).contents, "new settings");
+}
+
+TEST(AtomicFileTest, MissingFoldersAreOwnerOnlyWhateverTheUmask) {
+    test::TempDir dir;
+    const mode_t previous = ::umask(0);
+    const auto error = writeFileAtomically(dir.path() / "a" / "b" / "file", "x");
+    ::umask(previous);
+    ASSERT_FALSE(error);
+    for (const auto& folder : {dir.path() / "a", dir.path() / "a" / "b"}) {
+        EXPECT_EQ(std::filesystem::status(folder).permissions(), std::filesystem::perms::owner_all)
+            << folder;
+    }
+    EXPECT_EQ(std::filesystem::status(dir.path() / "a" / "b" / "file").permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
 }  // namespace

@@ -7,6 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <fstream>
 
 #include "support/TempDir.h"
@@ -104,6 +109,98 @@ TEST_F(JsonSettingsFileTest, UnwritableLocationKeepsWorkingInMemory) {
     EXPECT_EQ(store.doubleForKey(keys::averageMinRSSI), -70);
     EXPECT_TRUE(store.isMemoryOnly());
     EXPECT_TRUE(log.containsFragment("could not be saved"));
+}
+
+TEST_F(JsonSettingsFileTest, FilesThatCannotBeSettingsAreRefusedWithoutHangingOrCrashing) {
+    // Deep nesting under an unknown key: valid JSON, but copying it would overflow the stack.
+    const std::size_t depth = 70000;
+    writeRaw("{\"odd\": " + std::string(depth, '[') + std::string(depth, ']') + "}");
+    {
+        posix::JsonSettingsFile file(path, clock);
+        SettingsStore store(file, log);
+        EXPECT_TRUE(log.containsFragment("nested more than"));
+        EXPECT_FALSE(fs::exists(path));  // kept aside under a new name
+        ASSERT_EQ(folderEntries().size(), 1u);
+    }
+
+    // A file too large to be settings is kept aside the same way, without being read.
+    fs::remove(folderEntries()[0]);
+    writeRaw("{}");
+    fs::resize_file(path, posix::kMaxReadSize + 1);
+    {
+        posix::JsonSettingsFile file(path, clock);
+        SettingsStore store(file, log);
+        EXPECT_TRUE(log.containsFragment("larger than 16 MiB"));
+        EXPECT_FALSE(fs::exists(path));
+    }
+
+    // A FIFO (no writer) or an endless device is not read, and left alone.
+    fs::remove(folderEntries()[0]);
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    {
+        posix::JsonSettingsFile file(path, clock);
+        SettingsStore store(file, log);
+        EXPECT_TRUE(log.containsFragment("not a regular file"));
+        store.setBool(keys::canScan, true);
+        EXPECT_TRUE(fs::is_fifo(path));
+    }
+    fs::remove(path);
+    fs::create_symlink("/dev/zero", path);
+    log.clear();
+    posix::JsonSettingsFile file(path, clock);
+    SettingsStore store(file, log);
+    EXPECT_TRUE(log.containsFragment("not a regular file"));
+    store.setBool(keys::canScan, true);
+    EXPECT_EQ(fs::read_symlink(path), "/dev/zero");
+}
+
+TEST_F(JsonSettingsFileTest, ModerateNestingUnderAnUnknownKeyIsStillKept) {
+    writeRaw("{\"odd\": " + std::string(200, '[') + std::string(200, ']') + "}");
+    {
+        posix::JsonSettingsFile file(path, clock);
+        SettingsStore store(file, log);
+        store.setBool(keys::canScan, true);
+    }
+    EXPECT_FALSE(log.containsFragment("could not be parsed"));
+    std::string written = posix::readWholeFile(path).contents;
+    std::erase_if(written, [](char c) { return c == ' ' || c == '\n'; });
+    EXPECT_NE(written.find(std::string(200, '[') + std::string(200, ']')), std::string::npos);
+}
+
+TEST_F(JsonSettingsFileTest, LoadingRemovesTemporaryFilesOfDeadWritersOnly) {
+    writeRaw("{}");
+    const fs::path folder = path.parent_path();
+    std::ofstream(folder / "settings.json.tmp-4242") << "stale copy";
+    std::ofstream(folder / "settings.json.tmp-Ab12Cd") << "stale copy";
+    std::ofstream(folder / "other.json.tmp-4242") << "not ours";
+    // A writer that is still at work holds its temporary file locked.
+    std::ofstream(folder / "settings.json.tmp-LiVe00") << "in progress";
+    const int live = ::open((folder / "settings.json.tmp-LiVe00").c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(live, LOCK_EX), 0);
+    {
+        posix::JsonSettingsFile file(path, clock);
+        SettingsStore store(file, log);
+    }
+    ::close(live);
+    EXPECT_FALSE(fs::exists(folder / "settings.json.tmp-4242"));
+    EXPECT_FALSE(fs::exists(folder / "settings.json.tmp-Ab12Cd"));
+    EXPECT_TRUE(fs::exists(folder / "other.json.tmp-4242"));
+    EXPECT_TRUE(fs::exists(folder / "settings.json.tmp-LiVe00"));
+}
+
+TEST_F(JsonSettingsFileTest, AFolderWritableByOthersIsMadeOwnerOnlyAndReported) {
+    writeRaw("{}");
+    fs::permissions(path.parent_path(), fs::perms::all);
+    posix::JsonSettingsFile file(path, clock);
+    SettingsStore store(file, log);
+    EXPECT_EQ(fs::status(path.parent_path()).permissions(), fs::perms::owner_all);
+    EXPECT_TRUE(log.containsFragment("was writable by other users"));
+
+    // A folder that is fine is not reported.
+    log.clear();
+    posix::JsonSettingsFile again(path, clock);
+    SettingsStore second(again, log);
+    EXPECT_TRUE(log.entries().empty());
 }
 
 }  // namespace

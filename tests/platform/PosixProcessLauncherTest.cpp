@@ -1,5 +1,7 @@
 #include "platform/posix/PosixProcessLauncher.h"
 
+#include "platform/posix/BoundedCapture.h"
+
 #include "platform/posix/EventLoop.h"
 #include "platform/posix/ThreadExecutor.h"
 #include "support/TempDir.h"
@@ -88,16 +90,24 @@ TEST_F(PosixProcessLauncherTest, ReportsExitStatusAndKeepsTheOutputsApart) {
     EXPECT_EQ(exit.standardError, "no such shortcut\n");
 }
 
-TEST_F(PosixProcessLauncherTest, DrainsBothOutputsWhileTheChildRuns) {
+TEST_F(PosixProcessLauncherTest, DrainsBothOutputsWhileTheChildRunsAndKeepsTheirEnds) {
     // Far more than a pipe buffer on each, standard error first: a launcher that waited for the
-    // exit, or read one pipe to its end before the other, would stall here.
+    // exit, or read one pipe to its end before the other, would stall here. Only the start and
+    // the end of each are kept.
     const auto program = writeScript("chatty",
-                                     "head -c 1048576 /dev/zero | tr '\\0' e >&2\n"
+                                     "printf first >&2; head -c 8388608 /dev/zero | tr '\\0' e >&2;"
+                                     " printf last >&2\n"
                                      "head -c 1048577 /dev/zero | tr '\\0' o");
     const ProcessExit exit = exitOf(runAndWait(program, {}));
     EXPECT_EQ(exit.status, 0);
-    EXPECT_EQ(exit.standardError, std::string(1048576, 'e'));
-    EXPECT_EQ(exit.standardOutput, std::string(1048577, 'o'));
+    const std::size_t kept = 2 * BoundedCapture::kDefaultLimit;
+    EXPECT_LT(exit.standardError.size(), kept + 100);
+    EXPECT_TRUE(exit.standardError.starts_with("firsteee"));
+    EXPECT_TRUE(exit.standardError.ends_with("eeelast"));
+    EXPECT_NE(exit.standardError.find("\n[... " + std::to_string(8388608 + 9 - kept) +
+                                      " bytes left out ...]\n"),
+              std::string::npos);
+    EXPECT_LT(exit.standardOutput.size(), kept + 100);
 }
 
 TEST_F(PosixProcessLauncherTest, ProgramThatCannotBeStartedIsALaunchFailure) {
@@ -150,12 +160,16 @@ TEST_F(PosixProcessLauncherTest, RunsDoNotWaitForEachOther) {
     EXPECT_EQ(exitOf(first).standardOutput, "got hello\n");
 }
 
-TEST(PosixProcessLauncherShutdown, GoingAwayDoesNotWaitForAChildThatNeverEnds) {
+// Quitting never waits for a running tool: one that keeps its outputs open, and one that closes
+// them and goes on running.
+class PosixProcessLauncherShutdown : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(PosixProcessLauncherShutdown, GoingAwayDoesNotWaitForAChildThatNeverEnds) {
     test::TempDir dir;
     const auto fifo = dir.path() / "started";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const auto program = dir.path() / "forever";
-    std::ofstream(program) << "#!/bin/sh\necho $$ > \"$1\"\nexec sleep 600\n";
+    std::ofstream(program) << "#!/bin/sh\necho $$ > \"$1\"\n" << GetParam() << "exec sleep 600\n";
     fs::permissions(program, fs::perms::owner_all);
 
     pid_t child = -1;
@@ -172,6 +186,27 @@ TEST(PosixProcessLauncherShutdown, GoingAwayDoesNotWaitForAChildThatNeverEnds) {
     ::kill(child, SIGKILL);
     int status = 0;
     EXPECT_EQ(::waitpid(child, &status, 0), child);
+}
+
+INSTANTIATE_TEST_SUITE_P(OutputsOpenOrClosed, PosixProcessLauncherShutdown,
+                         ::testing::Values("", "exec >&- 2>&-\n"));
+
+TEST_F(PosixProcessLauncherTest, AChildThatClosesItsOutputsStillCompletesWhenItEnds) {
+    const auto program = writeScript("quiet", "echo before; exec >&- 2>&-; sleep 0.2; exit 3");
+    const ProcessExit exit = exitOf(runAndWait(program, {}));
+    EXPECT_EQ(exit.status, 3);
+    EXPECT_EQ(exit.standardOutput, "before\n");
+    EXPECT_TRUE(noChildrenLeft());
+}
+
+TEST_F(PosixProcessLauncherTest, AChildThatEndsWhileItsOwnChildHoldsTheOutputsCompletes) {
+    // The background sleep keeps both pipes open long after the tool itself has ended.
+    const auto program = writeScript("leaves", "sleep 600 & echo $!; exit 0");
+    const ProcessExit exit = exitOf(runAndWait(program, {}));
+    EXPECT_EQ(exit.status, 0);
+    const pid_t orphan = std::stoi(exit.standardOutput);
+    EXPECT_GT(orphan, 0);
+    ::kill(orphan, SIGKILL);
 }
 
 }  // namespace

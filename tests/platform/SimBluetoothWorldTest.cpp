@@ -83,6 +83,19 @@ TEST_F(SimBluetoothWorldTest, AdvertisementsFollowTheTimelineOnTheirGrid) {
               (std::vector<std::string>{"ManufacturerData", "LocalName"}));
 }
 
+TEST_F(SimBluetoothWorldTest, ARecordOfCreatedCentralsStaysBoundedOverManyResets) {
+    build(SimBluetoothConfig{});
+    const int total = 1000;
+    for (int i = 0; i < total; ++i) {
+        central = world->createCentral(delegate, bluetooth, {true, std::to_string(i)});
+        loop.runDue();
+    }
+    EXPECT_EQ(world->stats().centralsCreated, total);
+    ASSERT_EQ(world->createdCentrals().size(), SimBluetoothWorld::kKeptCentralRecords);
+    EXPECT_EQ(world->createdCentrals().back().restoreIdentifier, std::to_string(total - 1));
+    EXPECT_EQ(world->liveCentrals(), 1u);
+}
+
 TEST_F(SimBluetoothWorldTest, ScanningControlsWhatIsSentAndDuplicatesAreFiltered) {
     SimBluetoothConfig config;
     config.devices.push_back(device(kPhone, {{0, -60.0}}));

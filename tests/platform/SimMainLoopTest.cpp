@@ -38,6 +38,16 @@ TEST_F(SimMainLoopTest, DeadlineFiresAtItsInstantNotBefore) {
     EXPECT_EQ(clock.now(), addSeconds(start, 3.0));
 }
 
+TEST_F(SimMainLoopTest, AWaitBelowAMicrosecondStillLandsAfterItsDeadline) {
+    const Instant start = clock.now();
+    loop.postAfter(4e-7, record("retry"));
+    loop.runDue();
+    EXPECT_TRUE(ran.empty());
+    loop.advanceBy(1e-6);
+    EXPECT_EQ(ran, std::vector<std::string>{"retry"});
+    EXPECT_EQ(clock.now(), start + std::chrono::microseconds(1));
+}
+
 TEST_F(SimMainLoopTest, SameInstantRunsInSchedulingOrderAndTasksSeeTheirOwnTime) {
     const Instant start = clock.now();
     std::vector<double> seenAt;

@@ -237,6 +237,41 @@ TEST_F(PresenceEngineTest, ForcingReportsOnlyRealChanges) {
     EXPECT_EQ(engine.readings().size(), 4u);
 }
 
+TEST_F(PresenceEngineTest, AfterAForcedGoneSilenceForTheDepartureWindowIsADepartureOfItsOwn) {
+    read(0, -50);
+    read(0.5, -50);
+    engine.force(Engine::Gone{});        // the computer sleeps
+    engine.awaitConfirmation(at(1000));  // and wakes
+    // Window: strong-silence limit plus the action delay, measured from the wake; both sides.
+    const double window = thresholds.strongSilenceLimit + thresholds.lastSeenTimeout;
+    const auto onlyStates = [](Engine::Effects effects) {
+        std::erase_if(effects,
+                      [](const auto& e) { return !std::holds_alternative<Engine::BecameGone>(e); });
+        return effects;
+    };
+    EXPECT_EQ(onlyStates(tick(1000 + window - 0.001)), none);
+    EXPECT_EQ(onlyStates(tick(1000 + window)),
+              (Engine::Effects{Engine::BecameGone{Engine::GoneReason::silent, true}}));
+    EXPECT_TRUE(isGone());
+    EXPECT_EQ(onlyStates(tick(2000)), none) << "reported once";
+
+    // Heard once after the wake, even faintly: no such departure.
+    engine.awaitConfirmation(at(3000));
+    read(3001, -95);
+    EXPECT_EQ(onlyStates(tick(3000 + window + 1)), none);
+
+    // Back before the window ends: nothing either.
+    engine.awaitConfirmation(at(4000));
+    engine.force(Engine::Present{});
+    EXPECT_EQ(onlyStates(tick(4000 + window + 1)), none);
+
+    // Silence never departs when sudden signal loss is suppressed.
+    engine.force(Engine::Gone{});
+    thresholds.suppressSuddenSignalLoss = true;
+    engine.awaitConfirmation(at(5000));
+    EXPECT_EQ(onlyStates(tick(5000 + window + 1)), none);
+}
+
 TEST_F(PresenceEngineTest, ClearingHistoryKeepsTheState) {
     read(0, -50);
     tick(30.5);

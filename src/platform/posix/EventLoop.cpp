@@ -11,10 +11,7 @@ namespace ambleguard::posix {
 namespace {
 
 std::chrono::microseconds toMicros(double seconds) {
-    if (!(seconds > 0)) {
-        return std::chrono::microseconds(0);
-    }
-    return toMicroseconds(seconds);
+    return waitMicroseconds(seconds);
 }
 
 }  // namespace

@@ -41,6 +41,11 @@ fs::path JsonSettingsFile::asideName() const {
 
 SettingsPersistence::Loaded JsonSettingsFile::load() {
     Loaded loaded;
+    if (auto warning = tightenFolderPermissions(path_)) {
+        loaded.problems.push_back(std::move(*warning));
+    }
+    // Left by writes that were killed; each is a stale copy of every setting.
+    removeStaleTemporaryFiles(path_);
     auto read = readWholeFile(path_);
     if (read.status == ReadStatus::missing) {
         return loaded;
@@ -54,7 +59,9 @@ SettingsPersistence::Loaded JsonSettingsFile::load() {
         return loaded;
     }
 
-    auto decoded = decodeSettings(read.contents);
+    auto decoded = read.status == ReadStatus::tooLarge
+                       ? std::variant<DecodedSettings, std::string>(read.error)
+                       : decodeSettings(read.contents);
     if (auto* error = std::get_if<std::string>(&decoded)) {
         const fs::path aside = asideName();
         std::error_code ec;

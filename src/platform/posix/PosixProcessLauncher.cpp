@@ -1,10 +1,13 @@
 #include "platform/posix/PosixProcessLauncher.h"
 
+#include "platform/posix/BoundedCapture.h"
+
 #include <fcntl.h>
 #include <fmt/format.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -56,7 +59,7 @@ struct Pipe {
 };
 
 // Reads what is available into `into`. False once the writer is gone (or reading failed).
-bool readSome(int fd, std::string& into) {
+bool readSome(int fd, BoundedCapture& into) {
     char buffer[64 * 1024];
     const ssize_t count = ::read(fd, buffer, sizeof buffer);
     if (count < 0) {
@@ -65,20 +68,11 @@ bool readSome(int fd, std::string& into) {
     if (count == 0) {
         return false;
     }
-    into.append(buffer, static_cast<std::size_t>(count));
+    into.append(std::string_view(buffer, static_cast<std::size_t>(count)));
     return true;
 }
 
-int waitForExit(pid_t pid) {
-    int status = 0;
-    for (;;) {
-        if (::waitpid(pid, &status, 0) == pid) {
-            break;
-        }
-        if (errno != EINTR) {
-            return -1;  // someone else reaped it; its status is unknown, so never report success
-        }
-    }
+int exitStatusOf(int status) {
     if (WIFEXITED(status)) {
         return WEXITSTATUS(status);
     }
@@ -86,6 +80,35 @@ int waitForExit(pid_t pid) {
         return 128 + WTERMSIG(status);
     }
     return -1;
+}
+
+// Reaps `pid` if it has ended: its status (as exitStatusOf gives it), or nothing while it runs.
+// A child someone else reaped has an unknown status, which must never read as success.
+std::optional<int> reapIfEnded(pid_t pid) {
+    int status = 0;
+    for (;;) {
+        const pid_t reaped = ::waitpid(pid, &status, WNOHANG);
+        if (reaped == pid) {
+            return exitStatusOf(status);
+        }
+        if (reaped == 0) {
+            return std::nullopt;
+        }
+        if (errno != EINTR) {
+            return -1;
+        }
+    }
+}
+
+// A descriptor that becomes readable when the child ends, so that waiting for the end can be
+// given up when the launcher goes away; -1 where the kernel has none (then the wait polls).
+int openProcessFd(pid_t pid) {
+#ifdef SYS_pidfd_open
+    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+#else
+    (void)pid;
+    return -1;
+#endif
 }
 
 // The child gets default signal dispositions and an empty signal mask, whatever this process
@@ -151,11 +174,23 @@ std::optional<ProcessResult> runToEnd(const std::string& executable,
         return ProcessLaunchFailure{fmt::format("{}: {}", executable, errorText(spawnError))};
     }
 
-    ProcessExit exit;
-    pollfd fds[3] = {{out.readEnd, POLLIN, 0}, {err.readEnd, POLLIN, 0}, {stopFd, POLLIN, 0}};
-    std::string* sinks[2] = {&exit.standardOutput, &exit.standardError};
-    while (fds[0].fd >= 0 || fds[1].fd >= 0) {
-        if (::poll(fds, 3, -1) < 0) {
+    // A tool may close its outputs and keep running, or end while something it started keeps
+    // them open: so the outputs, the end of the child and the stop signal are watched together.
+    // Standard output and error are kept bounded but always drained.
+    Pipe processFd;  // only its read end is used
+    processFd.readEnd = openProcessFd(pid);
+    BoundedCapture captured[2];
+    pollfd fds[4] = {{out.readEnd, POLLIN, 0},
+                     {err.readEnd, POLLIN, 0},
+                     {stopFd, POLLIN, 0},
+                     {processFd.readEnd, POLLIN, 0}};
+    std::optional<int> status;
+    while (!status || fds[0].fd >= 0 || fds[1].fd >= 0) {
+        // Without a process descriptor the end of the child is checked a few times a second.
+        const int timeout = status || processFd.readEnd >= 0 ? -1 : 100;
+        // Once the child has ended, only what is already in the pipes is taken.
+        const int ready = ::poll(fds, 4, status ? 0 : timeout);
+        if (ready < 0) {
             if (errno == EINTR) {
                 continue;
             }
@@ -163,17 +198,37 @@ std::optional<ProcessResult> runToEnd(const std::string& executable,
         }
         if (fds[2].revents != 0) {
             // The launcher is going away: leave the child alone, reap it if it is already done.
-            int ignored = 0;
-            ::waitpid(pid, &ignored, WNOHANG);
+            (void)reapIfEnded(pid);
             return std::nullopt;
         }
+        if (status && ready == 0) {
+            break;  // ended, and nothing more is waiting to be read
+        }
         for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd >= 0 && fds[i].revents != 0 && !readSome(fds[i].fd, *sinks[i])) {
+            if (fds[i].fd >= 0 && fds[i].revents != 0 && !readSome(fds[i].fd, captured[i])) {
                 fds[i].fd = -1;  // the Pipe closes it
             }
         }
+        if (!status && (processFd.readEnd < 0 || fds[3].revents != 0)) {
+            status = reapIfEnded(pid);
+            if (status) {
+                fds[3].fd = -1;
+            }
+        }
     }
-    exit.status = waitForExit(pid);
+    ProcessExit exit;
+    exit.standardOutput = captured[0].text();
+    exit.standardError = captured[1].text();
+    if (!status) {
+        // Polling failed: wait for the end, still giving up when the launcher goes away.
+        while (!(status = reapIfEnded(pid))) {
+            pollfd stop{stopFd, POLLIN, 0};
+            if (::poll(&stop, 1, 100) > 0) {
+                return std::nullopt;
+            }
+        }
+    }
+    exit.status = *status;
     return exit;
 }
 

@@ -19,8 +19,9 @@ inline constexpr std::string_view kShortcutsToolPath = "/usr/bin/shortcuts";
 // stalls on a full pipe. The child is always reaped. Completions are posted to `mainQueue`.
 //
 // Destroying the launcher tells runs still waiting to give up, so that quitting never hangs on a
-// shortcut that does not end: their completions are dropped and their children are left running
-// without anyone reading their output. Both executors must outlive the launcher.
+// shortcut that does not end (whether or not it still holds its outputs open): their
+// completions are dropped and their children are left running without anyone reading their
+// output. Both executors must outlive the launcher.
 class PosixProcessLauncher final : public ProcessLauncher {
   public:
     PosixProcessLauncher(Executor& worker, MainQueue& mainQueue);

@@ -19,7 +19,7 @@ void StderrLogSink::write(const LogRecord& record) {
 
 void StdoutConsole::writeLine(std::string_view text) {
     std::lock_guard lock(mutex_);
-    fmt::print(stdout, "{}\n", text);
+    fmt::print(stdout, "{}\n", printable(text));
     std::fflush(stdout);
 }
 

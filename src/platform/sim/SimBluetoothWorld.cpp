@@ -228,6 +228,9 @@ std::unique_ptr<BleCentral> SimBluetoothWorld::createCentral(BleCentralDelegate&
                                                              const BleCentralOptions& options) {
     auto central = std::make_unique<Central>(*this, delegate, callbackExecutor, options);
     centrals_.push_back(central.get());
+    if (createdCentrals_.size() == kKeptCentralRecords) {
+        createdCentrals_.erase(createdCentrals_.begin());
+    }
     createdCentrals_.push_back(options);
     ++stats_.centralsCreated;
 

@@ -60,7 +60,10 @@ class SimBluetoothWorld final : public BleCentralPort {
     std::shared_ptr<SimPeripheral> peripheral(const Uuid& identifier) const;
     // The identifier device `index` advertises under now.
     Uuid currentIdentifier(std::size_t index) const;
-    // Options of every central created so far, in order.
+    // Options of the centrals created so far, in order: the most recent kKeptCentralRecords of
+    // them (a long run resets Bluetooth, and so makes a central, every half minute of silence;
+    // stats().centralsCreated counts them all).
+    static constexpr std::size_t kKeptCentralRecords = 64;
     const std::vector<BleCentralOptions>& createdCentrals() const { return createdCentrals_; }
     std::size_t liveCentrals() const { return centrals_.size(); }
     bool isScanning() const;

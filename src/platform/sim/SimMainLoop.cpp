@@ -16,7 +16,7 @@ void SimMainLoop::post(Task task) {
 }
 
 TimerHandle SimMainLoop::postAfter(double seconds, Task task) {
-    const Instant due = seconds > 0 ? addSeconds(clock_.now(), seconds) : clock_.now();
+    const Instant due = clock_.now() + waitMicroseconds(seconds);
     return schedule(due, std::make_shared<Entry>(
                              Entry{std::move(task), std::make_shared<std::atomic<bool>>(false)}));
 }

@@ -21,6 +21,19 @@ Connection SimScreenSession::observe(ScreenNotice notice, std::function<void()> 
                                           : unlockedNotice_.connect(std::move(handler));
 }
 
+Connection SimScreenSession::observe(SessionNotice notice, std::function<void()> handler) {
+    return notice == SessionNotice::switchedAway ? switchedAwayNotice_.connect(std::move(handler))
+                                                 : switchedBackNotice_.connect(std::move(handler));
+}
+
+void SimScreenSession::userSwitchesAway() {
+    mainQueue_.post(liveness_.guarded([this] { switchedAwayNotice_.emit(); }));
+}
+
+void SimScreenSession::userSwitchesBack() {
+    mainQueue_.post(liveness_.guarded([this] { switchedBackNotice_.emit(); }));
+}
+
 std::optional<std::string> SimScreenSession::lockScreenImmediately() {
     if (!directLockAvailable_) {
         record("direct lock unavailable");

@@ -31,6 +31,7 @@ class SimScreenSession final : public ScreenSession {
     // The port.
     std::optional<bool> screenIsLockedNow() const override;
     [[nodiscard]] Connection observe(ScreenNotice notice, std::function<void()> handler) override;
+    [[nodiscard]] Connection observe(SessionNotice notice, std::function<void()> handler) override;
     std::optional<std::string> lockScreenImmediately() override;
     std::optional<std::int32_t> startScreenSaver() override;
     std::optional<std::string> launchScreenSaverApplication() override;
@@ -39,6 +40,10 @@ class SimScreenSession final : public ScreenSession {
     void userLocksScreen();
     // The user types the password at the lock screen; also ends the screen saver.
     void userUnlocksScreen();
+    // Another user's session comes to the front, and later this one again. The lock screen is
+    // not involved: the session only announces that it went to the background and came back.
+    void userSwitchesAway();
+    void userSwitchesBack();
 
     // How the session behaves.
     void setLockDelay(double seconds) { lockDelay_ = seconds; }
@@ -87,6 +92,8 @@ class SimScreenSession final : public ScreenSession {
     Signal<const Action&> actionRecorded_;
     Signal<> lockedNotice_;
     Signal<> unlockedNotice_;
+    Signal<> switchedAwayNotice_;
+    Signal<> switchedBackNotice_;
     LivenessToken liveness_;
 };
 

@@ -1,0 +1,24 @@
+// Feeds arbitrary text to the scenario loader: it must refuse or accept without crashing,
+// and describe every refusal.
+
+#include "cli/ScenarioLoader.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+#include <variant>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace ambleguard::cli;
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    auto result = parseScenario(text);
+    if (const auto* error = std::get_if<ScenarioError>(&result)) {
+        if (error->describe().empty()) {
+            std::abort();
+        }
+    } else if (!(std::get<Scenario>(result).duration > 0)) {
+        std::abort();
+    }
+    return 0;
+}
