@@ -39,6 +39,8 @@ class SimScreenSession final : public ScreenSession {
     void userLocksScreen();
     // The user types the password at the lock screen; also ends the screen saver.
     void userUnlocksScreen();
+    // The lock screen lets the user in on its own (a correct password, an unlock request).
+    void lockScreenUnlocks();
 
     // How the session behaves.
     void setLockDelay(double seconds) { lockDelay_ = seconds; }
@@ -68,6 +70,7 @@ class SimScreenSession final : public ScreenSession {
     void record(std::string what);
     void lockAfter(double seconds);
     void becomeLocked();
+    void becomeUnlocked();
     void saverStarted(std::string what);
     void deliver(ScreenNotice notice);
 
