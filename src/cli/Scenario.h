@@ -30,10 +30,25 @@ struct UserScreenChange {
     bool lock = true;
 };
 
+// Where an input comes from: a person at a device, software posting events, or a program
+// declaring activity without any input event.
+enum class InputSource { human, synthetic, declared };
+
 // A key press or pointer movement; with `until`, one every `every` seconds up to that time.
 struct UserInput {
     std::optional<double> until;
     double every = 1.0;
+    InputSource source = InputSource::human;
+    // The program that posted or declared it (synthetic and declared input).
+    std::string process;
+};
+
+// The displays wake (from dimming or display sleep).
+struct ScreensWake {};
+
+// The user runs the auto-unlock self-test with this candidate password.
+struct SelfTestStart {
+    std::string candidate;
 };
 
 // The computer goes to sleep or wakes up.
@@ -57,7 +72,7 @@ struct NoteOnly {};
 
 using ScenarioAction =
     std::variant<NoteOnly, RadioStateChange, AuthorizationChange, UserScreenChange, UserInput,
-                 SystemPowerChange, ShortcutOutcome, SettingsChange>;
+                 SystemPowerChange, ShortcutOutcome, SettingsChange, ScreensWake, SelfTestStart>;
 
 struct ScenarioEvent {
     // Seconds after the start.
