@@ -8,13 +8,16 @@
 #include "actions/ShortcutRunner.h"
 #include "actions/ShortcutSequencingState.h"
 #include "app/AppDelegate.h"
-#include "app/PlatformPorts.h"
+#include "app/PresenceReactions.h"
 #include "app/ScanGateTarget.h"
 #include "bluetooth/BluetoothScanner.h"
 #include "bluetooth/NoConnectionFeed.h"
 #include "feedback/EventSoundPlayer.h"
+#include "platform/PlatformPorts.h"
+#include "presence/OutOfRangeAlerts.h"
 #include "presence/SignalReadout.h"
 #include "settings/SettingsReset.h"
+#include "settings/SettingsStore.h"
 #include "unlock/DisplayWakeSource.h"
 #include "unlock/PasswordStore.h"
 #include "unlock/ScreenUnlocker.h"
@@ -43,6 +46,7 @@ class Application {
     PlatformPorts ports_;
 
   public:
+    SettingsStore settings;
     SignalReadout readout;
     ScheduleManager schedule;
     ActivityMonitor activity;
@@ -64,6 +68,8 @@ class Application {
 
   public:
     BluetoothScanner scanner;
+    OutOfRangeAlerts outOfRangeAlerts;
+    PresenceReactions reactions;
 
   private:
     // What the scan gate asks of the scanner, forwarded to it.
@@ -89,6 +95,7 @@ class Application {
   private:
     Connection lockNotices_;
     Connection unlockNotices_;
+    Connection bluetoothLoss_;
 };
 
 }  // namespace ambleguard
