@@ -18,9 +18,11 @@
 #include "presence/SignalReadout.h"
 #include "settings/SettingsReset.h"
 #include "settings/SettingsStore.h"
-#include "unlock/IdleUnlockTestStatus.h"
-#include "unlock/LoggingScreenUnlocker.h"
-#include "unlock/LoggingUnlockOnTouch.h"
+#include "unlock/DisplayWakeSource.h"
+#include "unlock/PasswordStore.h"
+#include "unlock/ScreenUnlocker.h"
+#include "unlock/UnlockOnTouch.h"
+#include "unlock/UnlockTestCoordinator.h"
 
 namespace ambleguard {
 
@@ -52,9 +54,11 @@ class Application {
     ActivityMonitor activity;
     EventSoundPlayer sounds;
     ScreenLockState screenLock;
-    IdleUnlockTestStatus unlockTest;
-    LoggingScreenUnlocker unlocker;
-    LoggingUnlockOnTouch unlockOnTouch;
+    PasswordStore passwords;
+    ScreenUnlocker unlocker;
+    DisplayWakeClassifier wakeSources;
+    UnlockTestCoordinator unlockTest;
+    UnlockOnTouch unlockOnTouch;
     ShortcutRunner shortcuts;
     ShortcutSequencingState sequencing;
     AwayActionSequencer awayActions;

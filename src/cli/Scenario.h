@@ -35,10 +35,25 @@ struct UserSessionSwitch {
     bool away = true;
 };
 
+// Where an input comes from: a person at a device, software posting events, or a program
+// declaring activity without any input event.
+enum class InputSource { human, synthetic, declared };
+
 // A key press or pointer movement; with `until`, one every `every` seconds up to that time.
 struct UserInput {
     std::optional<double> until;
     double every = 1.0;
+    InputSource source = InputSource::human;
+    // The program that posted or declared it (synthetic and declared input).
+    std::string process;
+};
+
+// The displays wake (from dimming or display sleep).
+struct ScreensWake {};
+
+// The user runs the auto-unlock self-test with this candidate password.
+struct SelfTestStart {
+    std::string candidate;
 };
 
 // The computer goes to sleep or wakes up.
@@ -62,7 +77,8 @@ struct NoteOnly {};
 
 using ScenarioAction =
     std::variant<NoteOnly, RadioStateChange, AuthorizationChange, UserScreenChange, UserInput,
-                 SystemPowerChange, ShortcutOutcome, SettingsChange, UserSessionSwitch>;
+                 SystemPowerChange, ShortcutOutcome, SettingsChange, UserSessionSwitch,
+                 ScreensWake, SelfTestStart>;
 
 struct ScenarioEvent {
     // Seconds after the start.

@@ -2,6 +2,7 @@
 #include "feedback/EventSoundPlayer.h"
 
 #include "base/JsonNesting.h"
+#include "unlock/PasswordStore.h"
 
 #include "settings/SettingsKeys.h"
 
@@ -85,6 +86,10 @@ class ErrorPosition {
         // Keep the library's explanation, not its error code and position prefix.
         if (const auto at = what.find("syntax error"); at != std::string::npos) {
             what.erase(0, at);
+        }
+        // Nor what it last read: that may be part of a password.
+        if (const auto lastRead = what.find("; last read:"); lastRead != std::string::npos) {
+            what.erase(lastRead);
         }
         reason_ = what;
         return false;
@@ -292,9 +297,10 @@ class Loader {
 
     bool readScenario(const json& root, Scenario& scenario) {
         if (!isObject(root, "") ||
-            !onlyFields(root, "",
-                        {"description", "duration", "start", "utcOffsetMinutes", "bluetooth",
-                         "settings", "devices", "tracked", "events"})) {
+            !onlyFields(
+                root, "",
+                {"description", "duration", "start", "utcOffsetMinutes", "bluetooth", "settings",
+                 "devices", "tracked", "events", "session", "keychain", "accessibility"})) {
             return false;
         }
         if (root.contains("description")) {
@@ -351,6 +357,9 @@ class Loader {
         if (root.contains("events") && !readEvents(root["events"], scenario.events)) {
             return false;
         }
+        if (!readUnlockWorld(root, options)) {
+            return false;
+        }
         // What a scenario starts from unless it says otherwise: a user who finished onboarding
         // and turned monitoring on. The simulated world has no connection feed to keep readings
         // coming, so every advertisement is reported.
@@ -359,6 +368,59 @@ class Loader {
         options.settings.try_emplace(std::string(keys::scanAllowDuplicates), true);
         options.soundFiles =
             EventSoundPlayer::installedSoundFiles(sim::SimSoundFiles::kResourceRoot);
+        return true;
+    }
+
+    // The login session, the keychain and the permission to type. The passwords are never
+    // quoted in an error message.
+    bool readUnlockWorld(const json& root, sim::SimPlatformOptions& options) {
+        if (root.contains("session")) {
+            const json& session = root["session"];
+            if (!isObject(session, "session") ||
+                !onlyFields(session, "session", {"password", "unlock"})) {
+                return false;
+            }
+            if (session.contains("password")) {
+                auto password = text(session["password"], "session.password");
+                if (!password) {
+                    return false;
+                }
+                options.lockScreen.password = std::move(*password);
+            }
+            if (session.contains("unlock")) {
+                const json& how = session["unlock"];
+                if (how == "keystrokes") {
+                    options.unlockMethod = UnlockMethod::keystrokes;
+                } else if (how == "request") {
+                    options.unlockMethod = UnlockMethod::sessionRequest;
+                } else {
+                    return fail("session.unlock", "expected \"keystrokes\" or \"request\"");
+                }
+            }
+        }
+        if (root.contains("keychain")) {
+            const json& keychain = root["keychain"];
+            if (!isObject(keychain, "keychain") ||
+                !onlyFields(keychain, "keychain", {"password"})) {
+                return false;
+            }
+            if (keychain.contains("password")) {
+                auto password = text(keychain["password"], "keychain.password");
+                if (!password) {
+                    return false;
+                }
+                options.keychain.push_back({std::string(PasswordStore::keychainService),
+                                            std::string(PasswordStore::itemLabel),
+                                            std::move(*password)});
+            }
+        }
+        if (root.contains("accessibility")) {
+            const auto allowed = flag(root["accessibility"], "accessibility");
+            if (!allowed) {
+                return false;
+            }
+            options.lockScreen.mayPostEvents = *allowed;
+        }
         return true;
     }
 
@@ -763,8 +825,8 @@ class Loader {
 
     bool readEvent(const json& value, const std::string& path, ScenarioEvent& event) {
         static constexpr std::string_view kinds[] = {
-            "bluetooth", "authorization", "screen",   "session",
-            "input",     "system",        "shortcut", "set"};
+            "bluetooth", "authorization", "screen", "session", "input",
+            "system",    "shortcut",      "set",    "selfTest"};
         if (!isObject(value, path)) {
             return false;
         }
@@ -796,7 +858,7 @@ class Loader {
             if (!event.note) {
                 return fail(path,
                             "says nothing happens: expected one of bluetooth, authorization, "
-                            "screen, session, input, system, shortcut, set or note");
+                            "screen, session, input, system, shortcut, set, selfTest or note");
             }
             return onlyFields(value, path, {"at", "note"});
         }
@@ -843,10 +905,26 @@ class Loader {
             }
             event.action = UserSessionSwitch{v == "switchAway"};
         } else if (*kind == "system") {
+            if (v == "screensWake") {
+                event.action = ScreensWake{};
+                return true;
+            }
             if (v != "sleep" && v != "wake") {
-                return fail(field, "expected \"sleep\" or \"wake\"");
+                return fail(field, "expected \"sleep\" or \"wake\" (or \"screensWake\")");
             }
             event.action = SystemPowerChange{v == "sleep"};
+        } else if (*kind == "selfTest") {
+            if (!isObject(v, field) || !onlyFields(v, field, {"candidate"})) {
+                return false;
+            }
+            if (!v.contains("candidate")) {
+                return fail(member(field, "candidate"), "missing: the password to test");
+            }
+            auto candidate = text(v["candidate"], member(field, "candidate"));
+            if (!candidate) {
+                return false;
+            }
+            event.action = SelfTestStart{std::move(*candidate)};
         } else if (*kind == "input") {
             return readInput(v, field, event);
         } else if (*kind == "set") {
@@ -869,13 +947,22 @@ class Loader {
             return true;
         }
         if (!v.is_object()) {
-            return fail(path, "expected true (one input) or {\"until\": t, \"every\": seconds}");
+            return fail(path,
+                        "expected true (one input) or {\"until\": t, \"every\": seconds, "
+                        "\"source\": ..., \"process\": ...}");
         }
-        if (!onlyFields(v, path, {"until", "every"})) {
+        if (!onlyFields(v, path, {"until", "every", "source", "process"})) {
+            return false;
+        }
+        if (!readInputSource(v, path, input)) {
             return false;
         }
         if (!v.contains("until")) {
-            return fail(member(path, "until"), "missing: when the user stops");
+            if (v.contains("every")) {
+                return fail(member(path, "until"), "missing: when the input stops");
+            }
+            event.action = input;  // one input
+            return true;
         }
         input.until = eventTime(v["until"], member(path, "until"));
         if (!input.until) {
@@ -892,6 +979,38 @@ class Loader {
             input.every = *every;
         }
         event.action = input;
+        return true;
+    }
+
+    bool readInputSource(const json& v, const std::string& path, UserInput& input) {
+        if (v.contains("source")) {
+            const json& source = v["source"];
+            if (source == "human") {
+                input.source = InputSource::human;
+            } else if (source == "synthetic") {
+                input.source = InputSource::synthetic;
+            } else if (source == "declared") {
+                input.source = InputSource::declared;
+            } else {
+                return fail(member(path, "source"),
+                            "expected \"human\", \"synthetic\" or \"declared\"");
+            }
+        }
+        if (v.contains("process")) {
+            if (input.source == InputSource::human) {
+                return fail(member(path, "process"),
+                            "only synthetic or declared input comes from a process");
+            }
+            auto process = text(v["process"], member(path, "process"));
+            if (!process) {
+                return false;
+            }
+            input.process = std::move(*process);
+        } else if (input.source == InputSource::declared) {
+            return fail(member(path, "process"), "missing: the program that declares activity");
+        } else if (input.source == InputSource::synthetic) {
+            input.process = "a program";
+        }
         return true;
     }
 

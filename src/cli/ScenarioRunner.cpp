@@ -1,6 +1,7 @@
 #include "cli/ScenarioRunner.h"
 
 #include "cli/TranscriptPrinter.h"
+#include "unlock/PasswordText.h"
 
 #include <fmt/format.h>
 
@@ -80,13 +81,36 @@ TranscriptEntry describeEvent(const ScenarioEvent& event) {
         }
         void operator()(const UserInput& input) {
             entry.name = "input";
-            if (input.until) {
+            if (input.source != InputSource::human) {
+                const bool synthetic = input.source == InputSource::synthetic;
+                entry.fields = {{"source", synthetic ? "synthetic" : "declared"},
+                                {"process", input.process}};
+                entry.text =
+                    input.process +
+                    (synthetic ? " posts input events" : " declares user activity") +
+                    (input.until ? fmt::format(" until {} s", formatSeconds(*input.until)) : "");
+                if (input.until) {
+                    entry.fields.emplace_back("until", formatSeconds(*input.until));
+                }
+            } else if (input.until) {
                 entry.fields = {{"until", formatSeconds(*input.until)}};
                 entry.text = fmt::format("the user is busy at the keyboard until {} s",
                                          formatSeconds(*input.until));
             } else {
                 entry.text = "the user presses a key";
             }
+        }
+        void operator()(const ScreensWake&) {
+            entry.name = "system";
+            entry.fields = {{"power", "screensWake"}};
+            entry.text = "the displays wake";
+        }
+        void operator()(const SelfTestStart& test) {
+            // The candidate's length only: the transcript never shows a password.
+            entry.name = "selfTest";
+            entry.counts = {
+                {"candidateLength", static_cast<long long>(characterCount(test.candidate))}};
+            entry.text = "the user tests auto-unlock with a candidate password";
         }
         void operator()(const SystemPowerChange& change) {
             entry.name = "system";
@@ -213,6 +237,34 @@ void ScenarioRunner::observePlatform() {
             action("screen", a.what, {{"what", a.what}});
         }
     }));
+    observers_.push_back(platform.lockScreen.onAction([this](const auto& a) {
+        using Kind = sim::SimLockScreen::Action::Kind;
+        switch (a.kind) {
+            case Kind::key: {
+                const std::string_view key = a.key == InjectedKey::space       ? "Space"
+                                             : a.key == InjectedKey::returnKey ? "Return"
+                                                                               : "Delete";
+                action("key", fmt::format("key pressed: {}", key), {{"key", std::string(key)}});
+                break;
+            }
+            case Kind::typed: {
+                // How many units, never which.
+                TranscriptEntry entry;
+                entry.kind = TranscriptEntry::Kind::action;
+                entry.name = "typed";
+                entry.text = fmt::format("typed {} UTF-16 units", a.units);
+                entry.counts = {{"units", static_cast<long long>(a.units)}};
+                emit(std::move(entry));
+                break;
+            }
+            case Kind::unlockRequested:
+                action("unlockRequested", "session unlock requested");
+                break;
+            case Kind::displayWake:
+                action("displayWake", "display wake requested (user activity declared)");
+                break;
+        }
+    }));
     observers_.push_back(platform.processLauncher.onRun([this](const auto& run) {
         const auto& args = run.arguments;
         if (args.size() == 2 && args[0] == "run") {
@@ -303,10 +355,14 @@ void ScenarioRunner::happen(const ScenarioEvent& event) {
             }
         }
         void operator()(const UserInput& input) {
-            p.idleClock.userInput();
+            runner.input(input);
             if (input.until) {
-                runner.keepTyping(*input.until, input.every);
+                runner.keepTyping(input);
             }
+        }
+        void operator()(const ScreensWake&) { p.systemPower.screensDidWake(); }
+        void operator()(const SelfTestStart& test) {
+            runner.app.unlockTest.startTest(test.candidate);
         }
         void operator()(const SystemPowerChange& change) {
             if (change.sleep) {
@@ -329,13 +385,27 @@ void ScenarioRunner::happen(const ScenarioEvent& event) {
     std::visit(Apply{*this, platform}, event.action);
 }
 
-void ScenarioRunner::keepTyping(double until, double every) {
-    if (now() + every > until + 1e-9) {
+void ScenarioRunner::input(const UserInput& input) {
+    switch (input.source) {
+        case InputSource::human:
+            platform.lockScreen.humanInput("Keyboard");
+            break;
+        case InputSource::synthetic:
+            platform.lockScreen.syntheticInput(input.process);
+            break;
+        case InputSource::declared:
+            platform.lockScreen.declaredActivity(input.process, "user activity");
+            break;
+    }
+}
+
+void ScenarioRunner::keepTyping(const UserInput& busy) {
+    if (now() + busy.every > *busy.until + 1e-9) {
         return;
     }
-    platform.loop.postAfter(every, [this, until, every] {
-        platform.idleClock.userInput();
-        keepTyping(until, every);
+    platform.loop.postAfter(busy.every, [this, busy] {
+        input(busy);
+        keepTyping(busy);
     });
 }
 

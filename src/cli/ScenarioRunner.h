@@ -67,7 +67,8 @@ class ScenarioRunner {
     void observePlatform();
     void schedule(const ScenarioEvent& event);
     void happen(const ScenarioEvent& event);
-    void keepTyping(double until, double every);
+    void input(const UserInput& input);
+    void keepTyping(const UserInput& busy);
 
     TranscriptSink& sink_;
     Output output_;

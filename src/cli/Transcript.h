@@ -28,6 +28,8 @@ struct TranscriptEntry {
     // details as (field, value) pairs, for the JSON form and for tests.
     std::string name;
     std::vector<std::pair<std::string, std::string>> fields;
+    // Details that are counts, written as JSON numbers after the text fields.
+    std::vector<std::pair<std::string, long long>> counts;
 
     // The value of `field`, or an empty text.
     std::string field(std::string_view field) const {

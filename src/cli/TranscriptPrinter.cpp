@@ -93,6 +93,9 @@ std::string TranscriptPrinter::jsonLine(const TranscriptEntry& entry) {
             for (const auto& [key, value] : entry.fields) {
                 line += "," + jsonString(key) + ":" + jsonString(value);
             }
+            for (const auto& [key, count] : entry.counts) {
+                line += "," + jsonString(key) + ":" + std::to_string(count);
+            }
             break;
     }
     line += "}";

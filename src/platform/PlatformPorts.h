@@ -10,14 +10,18 @@
 #include "platform/Clock.h"
 #include "platform/Console.h"
 #include "platform/IdleClock.h"
+#include "platform/KeyInjector.h"
+#include "platform/Keychain.h"
 #include "platform/LoginItem.h"
 #include "platform/Notifier.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/ScreenSession.h"
+#include "platform/SessionUnlock.h"
 #include "platform/SettingsPersistence.h"
 #include "platform/SoundFiles.h"
 #include "platform/SoundOutput.h"
 #include "platform/SystemPower.h"
+#include "platform/UserActivity.h"
 
 #include <string>
 
@@ -51,6 +55,12 @@ struct PlatformPorts {
     // The application object and its user interface.
     AppShell& shell;
     SystemPower& systemPower;
+    // Getting past the lock screen: how, and what each way needs.
+    UnlockMethod unlockMethod;
+    Keychain& keychain;
+    KeyInjector& keyInjector;
+    SessionUnlock& sessionUnlock;
+    UserActivity& userActivity;
 };
 
 }  // namespace ambleguard

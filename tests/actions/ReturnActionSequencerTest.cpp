@@ -1,9 +1,6 @@
 #include "actions/ReturnActionSequencer.h"
 
 #include "ActionsTestWorld.h"
-#include "unlock/IdleUnlockTestStatus.h"
-#include "unlock/LoggingScreenUnlocker.h"
-#include "unlock/LoggingUnlockOnTouch.h"
 
 #include <gtest/gtest.h>
 
@@ -223,22 +220,6 @@ TEST_F(ReturnActionSequencerTest, UnlockGatesAndUnlockOnTouch) {
     w.returns.performUnlockOnReturn();
     EXPECT_EQ(w.unlockOnTouch.arms, std::vector<bool>{true});
     EXPECT_EQ(w.unlocker.calls, 0);
-}
-
-TEST(ReturnActionStandIns, UnlockRequestsReachTheStandInsUntilTheRealComponentsExist) {
-    ActionsTestWorld w;
-    IdleUnlockTestStatus selfTest;
-    LoggingScreenUnlocker unlocker(w.log);
-    LoggingUnlockOnTouch unlockOnTouch(w.log);
-    ReturnActionSequencer returns(w.store, w.presence, w.clock, w.loop, w.log, w.console,
-                                  w.screenLock, w.schedule, selfTest, unlocker, unlockOnTouch,
-                                  w.shortcuts, w.sequencing);
-    returns.performUnlockOnReturn();
-    w.store.setBool(keys::unlockOnTouchForReturn, true);
-    returns.performUnlockOnReturn();
-    EXPECT_EQ(unlocker.calls(), 1);
-    EXPECT_EQ(unlockOnTouch.armCalls(), 1);
-    EXPECT_TRUE(w.log.containsFragment("automatic unlock is not available"));
 }
 
 }  // namespace

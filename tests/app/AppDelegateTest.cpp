@@ -13,7 +13,7 @@
 #include "platform/sim/SimShellPorts.h"
 #include "platform/sim/SimSystemPower.h"
 #include "settings/SettingsKeys.h"
-#include "unlock/LoggingUnlockOnTouch.h"
+#include "unlock/UnlockInterfaces.h"
 
 namespace ambleguard {
 namespace {
@@ -64,7 +64,9 @@ class AppDelegateTest : public ::testing::Test {
     sim::SimAppInstance app;
     sim::SimSystemPower power{loop};
     RefusingLoginItem loginItem;
-    LoggingUnlockOnTouch unlockOnTouch{log};
+    struct : UnlockOnTouchStartup {
+        void start() override {}
+    } unlockOnTouch;
     StrictMock<MockScanGateTarget> scanner;
     std::optional<AppDelegate> delegate;
 };

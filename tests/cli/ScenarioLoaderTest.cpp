@@ -240,6 +240,57 @@ TEST(ScenarioLoaderTest, NestingTooDeepToHandleSafelyIsRefusedBeforeParsing) {
         << error.message;
 }
 
+TEST(ScenarioLoaderTest, ReadsTheLockScreenKeychainAndInputSources) {
+    const auto s = load(R"({
+      "duration": 60,
+      "session": {"password": "secret", "unlock": "request"},
+      "keychain": {"password": "stored"},
+      "accessibility": false,
+      "events": [
+        {"at": 1, "input": {"source": "declared", "process": "player"}},
+        {"at": 2, "input": {"source": "synthetic", "until": 5, "every": 1}},
+        {"at": 3, "system": "screensWake"},
+        {"at": 4, "selfTest": {"candidate": "try"}}
+      ]})");
+    EXPECT_EQ(s.platform.lockScreen.password, "secret");
+    EXPECT_EQ(s.platform.unlockMethod, UnlockMethod::sessionRequest);
+    EXPECT_FALSE(s.platform.lockScreen.mayPostEvents);
+    ASSERT_EQ(s.platform.keychain.size(), 1u);
+    EXPECT_EQ(s.platform.keychain[0].data, "stored");
+    ASSERT_EQ(s.events.size(), 4u);
+    const auto& declared = std::get<UserInput>(s.events[0].action);
+    EXPECT_EQ(declared.source, InputSource::declared);
+    EXPECT_EQ(declared.process, "player");
+    EXPECT_FALSE(declared.until);
+    EXPECT_EQ(std::get<UserInput>(s.events[1].action).until, 5.0);
+    EXPECT_TRUE(std::holds_alternative<ScreensWake>(s.events[2].action));
+    EXPECT_EQ(std::get<SelfTestStart>(s.events[3].action).candidate, "try");
+
+    // Defaults: typing, permission granted, nothing stored.
+    const auto plain = load(R"({"duration": 1})");
+    EXPECT_EQ(plain.platform.unlockMethod, UnlockMethod::keystrokes);
+    EXPECT_TRUE(plain.platform.lockScreen.mayPostEvents);
+    EXPECT_TRUE(plain.platform.keychain.empty());
+
+    struct Case {
+        const char* json;
+        const char* path;
+    };
+    for (const auto& c : std::vector<Case>{
+             {R"({"duration": 9, "session": {"unlock": "typing"}})", "session.unlock"},
+             {R"({"duration": 9, "session": {"pin": "1"}})", "session.pin"},
+             {R"({"duration": 9, "keychain": {"password": 1}})", "keychain.password"},
+             {R"({"duration": 9, "events": [{"at": 1, "input": {"source": "declared"}}]})",
+              "events[0].input.process"},
+             {R"({"duration": 9, "events": [{"at": 1, "input": {"process": "x"}}]})",
+              "events[0].input.process"},
+             {R"({"duration": 9, "events": [{"at": 1, "selfTest": {}}]})",
+              "events[0].selfTest.candidate"},
+         }) {
+        EXPECT_EQ(refuse(c.json).path, c.path) << c.json;
+    }
+}
+
 TEST(ScenarioLoaderTest, SyntaxErrorsSayWhere) {
     const auto error = refuse("{\n  \"duration\": 10,\n  \"devices\": [,]\n}");
     EXPECT_EQ(error.path, "");

@@ -24,7 +24,6 @@ TEST(AppLifecycleTest, FirstLaunchShowsOnboardingInARegularWindowAndLeavesTheSca
                           "Bluetooth monitoring"),
               1u);
     EXPECT_EQ(shell.count("process priority: -10"), 1u);
-    EXPECT_EQ(w.app->unlockOnTouch.startCalls(), 1);
     EXPECT_FALSE(w.app->delegate.hasUpdateCheckTimer());
     // Nothing observes settings before the menu bar exists, so writing canScan redrew nothing.
     EXPECT_EQ(shell.count("status item redrawn"), 0u);

@@ -16,7 +16,13 @@ SimPlatform::SimPlatform(SimPlatformOptions options, LogSink& logSink_, ConsoleO
       soundFiles(std::move(options.soundFiles)),
       idleClock(clock),
       processLauncher(loop),
-      systemPower(loop) {}
+      systemPower(loop),
+      lockScreen(screenSession, idleClock, loop, clock, std::move(options.lockScreen)),
+      unlockMethod(options.unlockMethod) {
+    for (auto& item : options.keychain) {
+        keychain.place(std::move(item));
+    }
+}
 
 PlatformPorts SimPlatform::ports() {
     return PlatformPorts{
@@ -40,6 +46,11 @@ PlatformPorts SimPlatform::ports() {
         .alerts = alerts,
         .shell = shell,
         .systemPower = systemPower,
+        .unlockMethod = unlockMethod,
+        .keychain = keychain,
+        .keyInjector = lockScreen,
+        .sessionUnlock = lockScreen,
+        .userActivity = lockScreen,
     };
 }
 

@@ -7,6 +7,8 @@
 #include "platform/sim/SimBluetoothWorld.h"
 #include "platform/sim/SimClock.h"
 #include "platform/sim/SimIdleClock.h"
+#include "platform/sim/SimKeychain.h"
+#include "platform/sim/SimLockScreen.h"
 #include "platform/sim/SimMainLoop.h"
 #include "platform/sim/SimProcessLauncher.h"
 #include "platform/sim/SimScreenSession.h"
@@ -25,6 +27,10 @@ struct SimPlatformOptions {
     SimBluetoothConfig bluetooth;
     // The sound files that exist (the program's own and the system's).
     std::vector<std::string> soundFiles;
+    // The lock screen, how the program gets past it, and what the keychain holds at launch.
+    SimLockScreenConfig lockScreen;
+    UnlockMethod unlockMethod = UnlockMethod::keystrokes;
+    std::vector<SimKeychain::Item> keychain;
 };
 
 // Every port of the program, simulated, on one virtual clock and main loop. Log lines and
@@ -58,6 +64,9 @@ class SimPlatform {
     SimAlerts alerts;
     SimAppShell shell;
     SimSystemPower systemPower;
+    SimKeychain keychain;
+    SimLockScreen lockScreen;
+    UnlockMethod unlockMethod;
 };
 
 }  // namespace ambleguard::sim

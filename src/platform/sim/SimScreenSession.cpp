@@ -76,6 +76,16 @@ void SimScreenSession::userUnlocksScreen() {
         return;
     }
     record("user types the password");
+    becomeUnlocked();
+}
+
+void SimScreenSession::lockScreenUnlocks() {
+    if (locked_) {
+        becomeUnlocked();
+    }
+}
+
+void SimScreenSession::becomeUnlocked() {
     pendingLock_.cancel();
     locked_ = false;
     screenSaverRunning_ = false;

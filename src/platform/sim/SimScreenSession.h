@@ -44,6 +44,8 @@ class SimScreenSession final : public ScreenSession {
     // not involved: the session only announces that it went to the background and came back.
     void userSwitchesAway();
     void userSwitchesBack();
+    // The lock screen lets the user in on its own (a correct password, an unlock request).
+    void lockScreenUnlocks();
 
     // How the session behaves.
     void setLockDelay(double seconds) { lockDelay_ = seconds; }
@@ -73,6 +75,7 @@ class SimScreenSession final : public ScreenSession {
     void record(std::string what);
     void lockAfter(double seconds);
     void becomeLocked();
+    void becomeUnlocked();
     void saverStarted(std::string what);
     void deliver(ScreenNotice notice);
 
