@@ -58,7 +58,7 @@ class BlueZClient final : public QObject {
     // The identifier of a device: the same on every run for one adapter and one address.
     static Uuid identifierFor(const QString& adapterAddress, const QString& deviceAddress);
 
-  private slots:
+  private Q_SLOTS:
     void onInterfacesAdded(const QDBusMessage& message);
     void onInterfacesRemoved(const QDBusMessage& message);
     void onPropertiesChanged(const QDBusMessage& message);
