@@ -10,7 +10,7 @@ Application::Application(const PlatformPorts& ports)
       screenLock(ports.screenSession, ports.settings, ports.clock, ports.logSink, ports.console),
       unlocker(ports.logSink),
       unlockOnTouch(ports.logSink),
-      shortcuts(ports.shortcutsToolPath, ports.processLauncher, ports.mainQueue, ports.logSink),
+      shortcuts(ports.shortcutCommands, ports.processLauncher, ports.mainQueue, ports.logSink),
       sequencing(ports.logSink),
       awayActions(ports.settings, ports.clock, ports.mainQueue, ports.logSink, ports.console,
                   screenLock, schedule, activity, unlockTest, shortcuts, sequencing),

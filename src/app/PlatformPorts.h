@@ -14,6 +14,7 @@
 #include "platform/Notifier.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/ScreenSession.h"
+#include "platform/ShortcutCommands.h"
 #include "platform/SoundFiles.h"
 #include "platform/SoundOutput.h"
 #include "platform/SystemPower.h"
@@ -42,8 +43,8 @@ struct PlatformPorts {
     IdleClock& idleClock;
     Notifier& notifier;
     ProcessLauncher& processLauncher;
-    // The command-line tool that runs a named shortcut.
-    std::string shortcutsToolPath;
+    // What to start for a named shortcut.
+    const ShortcutCommands& shortcutCommands;
     LoginItem& loginItem;
     AppInstance& appInstance;
     Alerts& alerts;
