@@ -32,21 +32,21 @@ void JournalLogSink::write(const LogRecord& record) {
     const std::string category(record.category);
     const std::string level(toString(record.level));
     // "%s" everywhere: the texts come from outside (device names) and must not be formats.
-    const int result =
-        sd_journal_send("MESSAGE=%s", record.text.c_str(), "PRIORITY=%i", priority(record.level),
-                        "SYSLOG_IDENTIFIER=%s", "ambleguard", "AMBLEGUARD_CATEGORY=%s",
-                        category.c_str(), "AMBLEGUARD_LEVEL=%s", level.c_str(), nullptr);
-    if (result < 0) {
-        fallback_.write(record);
-    }
+    sd_journal_send("MESSAGE=%s", record.text.c_str(), "PRIORITY=%i", priority(record.level),
+                    "SYSLOG_IDENTIFIER=%s", "ambleguard", "AMBLEGUARD_CATEGORY=%s",
+                    category.c_str(), "AMBLEGUARD_LEVEL=%s", level.c_str(), nullptr);
+}
+
+bool JournalLogSink::available() {
+    return ::access("/run/systemd/journal/socket", W_OK) == 0;
 }
 
 DesktopLogSink::DesktopLogSink(const Clock& clock, LogLevel minimum)
     : stderr_(std::make_unique<posix::StderrLogSink>(clock, minimum)) {
-    if (::isatty(STDERR_FILENO) == 1) {
+    if (::isatty(STDERR_FILENO) == 1 || !JournalLogSink::available()) {
         chosen_ = stderr_.get();
     } else {
-        journal_ = std::make_unique<JournalLogSink>(minimum, *stderr_);
+        journal_ = std::make_unique<JournalLogSink>(minimum);
         chosen_ = journal_.get();
     }
 }

@@ -9,11 +9,14 @@ namespace ambleguard::linuxdesktop {
 
 // Log lines to the systemd journal, with the category and level as fields of their own
 // (AMBLEGUARD_CATEGORY, AMBLEGUARD_LEVEL) beside the usual priority, so
-// `journalctl --user -t ambleguard AMBLEGUARD_CATEGORY=BT` picks one component. A line the
-// journal refuses (no journal on this machine) goes to `fallback` instead.
+// `journalctl --user -t ambleguard AMBLEGUARD_CATEGORY=BT` picks one component. The journal
+// drops lines silently when it is not running, so check available() first.
 class JournalLogSink final : public LogSink {
   public:
-    JournalLogSink(LogLevel minimum, LogSink& fallback) : minimum_(minimum), fallback_(fallback) {}
+    explicit JournalLogSink(LogLevel minimum) : minimum_(minimum) {}
+
+    // Whether this machine's journal is there to receive lines.
+    static bool available();
 
     void write(const LogRecord& record) override;
     bool accepts(LogLevel level) const override { return level >= minimum_; }
@@ -23,11 +26,10 @@ class JournalLogSink final : public LogSink {
 
   private:
     LogLevel minimum_;
-    LogSink& fallback_;
 };
 
-// The program's log: standard error when it is a terminal (someone is watching), the journal
-// otherwise (a session service, a desktop launch).
+// The program's log: standard error when it is a terminal (someone is watching) or when there
+// is no journal, the journal otherwise (a session service, a desktop launch).
 class DesktopLogSink final : public LogSink {
   public:
     DesktopLogSink(const Clock& clock, LogLevel minimum);

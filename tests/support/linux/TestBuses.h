@@ -146,7 +146,7 @@ class SignalRecorder : public QObject {
                 const QString& interface, const QString& name);
     const std::vector<QDBusMessage>& messages() const { return messages_; }
 
-  public slots:
+  public Q_SLOTS:
     void record(const QDBusMessage& message);
 
   private:
