@@ -8,13 +8,16 @@
 #include "actions/ShortcutRunner.h"
 #include "actions/ShortcutSequencingState.h"
 #include "app/AppDelegate.h"
-#include "app/PlatformPorts.h"
+#include "app/PresenceReactions.h"
 #include "app/ScanGateTarget.h"
 #include "bluetooth/BluetoothScanner.h"
 #include "bluetooth/NoConnectionFeed.h"
 #include "feedback/EventSoundPlayer.h"
+#include "platform/PlatformPorts.h"
+#include "presence/OutOfRangeAlerts.h"
 #include "presence/SignalReadout.h"
 #include "settings/SettingsReset.h"
+#include "settings/SettingsStore.h"
 #include "unlock/IdleUnlockTestStatus.h"
 #include "unlock/LoggingScreenUnlocker.h"
 #include "unlock/LoggingUnlockOnTouch.h"
@@ -41,6 +44,7 @@ class Application {
     PlatformPorts ports_;
 
   public:
+    SettingsStore settings;
     SignalReadout readout;
     ScheduleManager schedule;
     ActivityMonitor activity;
@@ -60,6 +64,8 @@ class Application {
 
   public:
     BluetoothScanner scanner;
+    OutOfRangeAlerts outOfRangeAlerts;
+    PresenceReactions reactions;
 
   private:
     // What the scan gate asks of the scanner, forwarded to it.
@@ -85,6 +91,7 @@ class Application {
   private:
     Connection lockNotices_;
     Connection unlockNotices_;
+    Connection bluetoothLoss_;
 };
 
 }  // namespace ambleguard

@@ -14,6 +14,11 @@ namespace ambleguard {
 // another login session and back (fast user switching).
 enum class ScreenNotice { locked, unlocked, switchedAway, switchedBack };
 
+// The names under which the session's lock and unlock notices are passed around in the program
+// (kept as the names other parts of the program and stored logs already use).
+inline constexpr std::string_view kScreenLockedNotice = "com.apple.screenIsLocked";
+inline constexpr std::string_view kScreenUnlockedNotice = "com.apple.screenIsUnlocked";
+
 // The login session's lock screen and screen saver.
 class ScreenSession {
   public:
