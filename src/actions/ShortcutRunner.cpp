@@ -128,17 +128,25 @@ std::string capitalized(std::string_view text) {
 
 }  // namespace
 
-ShortcutRunner::ShortcutRunner(std::string toolPath, ProcessLauncher& launcher,
+ShortcutRunner::ShortcutRunner(const ShortcutCommands& commands, ProcessLauncher& launcher,
                                MainQueue& mainQueue, LogSink& logSink)
-    : toolPath_(std::move(toolPath)),
-      launcher_(launcher),
-      mainQueue_(mainQueue),
-      log_(logSink, "Shortcuts") {}
+    : commands_(commands), launcher_(launcher), mainQueue_(mainQueue), log_(logSink, "Shortcuts") {}
 
 void ShortcutRunner::runShortcut(const std::string& name, std::string_view kind,
                                  Completion completion) {
     log_.info("Executing {} shortcut: {}", kind, name);
-    launcher_.run(toolPath_, {"run", name},
+    auto resolution = commands_.commandFor(name);
+    if (auto* refusal = std::get_if<std::string>(&resolution)) {
+        // Reported like a program that could not be started, and just as asynchronously.
+        mainQueue_.post(
+            liveness_.guarded([this, name, kind = std::string(kind), refusal = std::move(*refusal),
+                               completion = std::move(completion)]() mutable {
+                finish(name, kind, ProcessLaunchFailure{std::move(refusal)}, completion);
+            }));
+        return;
+    }
+    auto& command = std::get<ShortcutCommand>(resolution);
+    launcher_.run(std::move(command.executable), std::move(command.arguments),
                   liveness_.guarded([this, name, kind = std::string(kind),
                                      completion = std::move(completion)](ProcessResult result) {
                       finish(name, kind, std::move(result), completion);

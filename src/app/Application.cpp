@@ -11,7 +11,7 @@ Application::Application(const PlatformPorts& ports)
       screenLock(ports.screenSession, settings, ports.clock, ports.logSink, ports.console),
       unlocker(ports.logSink),
       unlockOnTouch(ports.logSink),
-      shortcuts(ports.shortcutsToolPath, ports.processLauncher, ports.mainQueue, ports.logSink),
+      shortcuts(ports.shortcutCommands, ports.processLauncher, ports.mainQueue, ports.logSink),
       sequencing(ports.logSink),
       awayActions(settings, ports.clock, ports.mainQueue, ports.logSink, ports.console, screenLock,
                   schedule, activity, unlockTest, shortcuts, sequencing),

@@ -15,6 +15,7 @@
 #include "platform/ProcessLauncher.h"
 #include "platform/ScreenSession.h"
 #include "platform/SettingsPersistence.h"
+#include "platform/ShortcutCommands.h"
 #include "platform/SoundFiles.h"
 #include "platform/SoundOutput.h"
 #include "platform/SystemPower.h"
@@ -43,8 +44,8 @@ struct PlatformPorts {
     IdleClock& idleClock;
     Notifier& notifier;
     ProcessLauncher& processLauncher;
-    // The command-line tool that runs a named shortcut.
-    std::string shortcutsToolPath;
+    // What to start for a named shortcut.
+    const ShortcutCommands& shortcutCommands;
     LoginItem& loginItem;
     AppInstance& appInstance;
     Alerts& alerts;

@@ -10,8 +10,9 @@
 
 namespace ambleguard {
 
-// The session's own announcements that the screen was locked or unlocked.
-enum class ScreenNotice { locked, unlocked };
+// The session's own announcements: the screen was locked or unlocked, or the user switched to
+// another login session and back (fast user switching).
+enum class ScreenNotice { locked, unlocked, switchedAway, switchedBack };
 
 // The names under which the session's lock and unlock notices are passed around in the program
 // (kept as the names other parts of the program and stored logs already use).
@@ -40,6 +41,11 @@ class ScreenSession {
     // Starts the screen saver on the main display through the session's own entry point.
     // Returns its status (0 for success), or nothing when the entry point is missing.
     virtual std::optional<std::int32_t> startScreenSaver() = 0;
+
+    // The names of the platform calls behind lockScreenImmediately and startScreenSaver, as
+    // the log lines about them name them.
+    virtual std::string_view directLockEntryPoint() const = 0;
+    virtual std::string_view screenSaverEntryPoint() const = 0;
 
     // Starts the screen saver application as a separate process, without waiting for it.
     // Returns nothing when it was launched, or the launch error's description.

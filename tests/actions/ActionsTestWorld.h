@@ -95,7 +95,8 @@ struct ActionsTestWorld {
     FakeUnlocker unlocker;
     FakeUnlockOnTouch unlockOnTouch;
     sim::SimProcessLauncher launcher{loop};
-    ShortcutRunner shortcuts{kTool, launcher, loop, log};
+    ShortcutsToolCommands shortcutCommands{kTool};
+    ShortcutRunner shortcuts{shortcutCommands, launcher, loop, log};
     ShortcutSequencingState sequencing{log};
     AwayActionSequencer away{store,    clock,    loop,       log,       console,   screenLock,
                              schedule, activity, unlockTest, shortcuts, sequencing};

@@ -53,6 +53,7 @@ class SimPlatform {
     SimIdleClock idleClock;
     RecordingNotifier notifier;
     SimProcessLauncher processLauncher;
+    ShortcutsToolCommands shortcutCommands;
     SimLoginItem loginItem;
     SimAppInstance appInstance;
     SimAlerts alerts;

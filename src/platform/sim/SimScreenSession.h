@@ -34,11 +34,16 @@ class SimScreenSession final : public ScreenSession {
     std::optional<std::string> lockScreenImmediately() override;
     std::optional<std::int32_t> startScreenSaver() override;
     std::optional<std::string> launchScreenSaverApplication() override;
+    std::string_view directLockEntryPoint() const override { return "SACLockScreenImmediate"; }
+    std::string_view screenSaverEntryPoint() const override { return "CGSStartScreenSaver"; }
 
     // The user at the machine.
     void userLocksScreen();
     // The user types the password at the lock screen; also ends the screen saver.
     void userUnlocksScreen();
+    // Another user's session takes the screen, then this one gets it back.
+    void userSwitchesAway();
+    void userSwitchesBack();
 
     // How the session behaves.
     void setLockDelay(double seconds) { lockDelay_ = seconds; }
@@ -70,6 +75,7 @@ class SimScreenSession final : public ScreenSession {
     void becomeLocked();
     void saverStarted(std::string what);
     void deliver(ScreenNotice notice);
+    Signal<>& noticeSignal(ScreenNotice notice);
 
     MainQueue& mainQueue_;
     const Clock& clock_;
@@ -87,6 +93,8 @@ class SimScreenSession final : public ScreenSession {
     Signal<const Action&> actionRecorded_;
     Signal<> lockedNotice_;
     Signal<> unlockedNotice_;
+    Signal<> switchedAwayNotice_;
+    Signal<> switchedBackNotice_;
     LivenessToken liveness_;
 };
 
