@@ -1,4 +1,5 @@
 #include "cli/Command.h"
+#include "cli/DesktopCommand.h"
 #include "cli/ReplayCommand.h"
 #include "cli/SettingsCommand.h"
 #include "cli/SimulateCommand.h"
@@ -15,10 +16,13 @@ using namespace ambleguard;
 
 void printHelp(std::FILE* out) {
     fmt::print(out,
-               "Usage: ambleguard COMMAND [ARGS]\n"
+               "Usage: ambleguard [--headless]\n"
+               "       ambleguard COMMAND [ARGS]\n"
                "\n"
                "Ambleguard locks the screen when the Bluetooth device you carry goes away and\n"
                "can run shortcuts and unlock again when it comes back.\n"
+               "\n"
+               "Without a command it runs the program (--headless: with no window at all).\n"
                "\n"
                "Commands:\n"
                "  simulate   run the whole program in a simulated world (the main job)\n"
@@ -41,9 +45,12 @@ int runSettings(const cli::Arguments& args) {
 
 int main(int argc, char** argv) {
     cli::Arguments args(argv + 1, argv + argc);
-    if (args.empty() || cli::isHelpFlag(args[0])) {
-        printHelp(args.empty() ? stderr : stdout);
-        return args.empty() ? cli::kExitUsage : cli::kExitOk;
+    if (args.empty() || args[0] == "--headless") {
+        return cli::runDesktopProgram(argc, argv, args);
+    }
+    if (cli::isHelpFlag(args[0])) {
+        printHelp(stdout);
+        return cli::kExitOk;
     }
     const std::string command = args[0];
     cli::Arguments rest(args.begin() + 1, args.end());
