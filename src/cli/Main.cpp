@@ -1,5 +1,6 @@
 #include "cli/Command.h"
 #include "cli/DesktopCommand.h"
+#include "cli/DevicesCommand.h"
 #include "cli/ReplayCommand.h"
 #include "cli/SettingsCommand.h"
 #include "cli/SimulateCommand.h"
@@ -28,6 +29,8 @@ void printHelp(std::FILE* out) {
                "  simulate   run the whole program in a simulated world (the main job)\n"
                "  settings   see and change the stored settings\n"
                "  replay     run a recorded RSSI trace through the presence detection\n"
+               "  devices    scan and list nearby Bluetooth devices\n"
+               "  track      choose the device to track by its identifier\n"
                "\n"
                "Run `ambleguard COMMAND --help` for a command's options.\n");
 }
@@ -63,6 +66,12 @@ int main(int argc, char** argv) {
     }
     if (command == "simulate") {
         return cli::runSimulateCommand(rest, cli::Streams{});
+    }
+    if (command == "devices") {
+        return cli::runDevicesCommand(argc, argv, rest, cli::Streams{});
+    }
+    if (command == "track") {
+        return cli::runTrackCommand(argc, argv, rest, cli::Streams{});
     }
     if (command == "replay") {
         return cli::runReplayCommand(rest, cli::Streams{});
