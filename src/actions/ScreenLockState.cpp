@@ -26,7 +26,7 @@ void ScreenLockState::lockScreenDirectly() {
         return;
     }
     store_.setDate(keys::lastDirectLockTime, clock_.now());
-    log_.info("Direct lock: calling SACLockScreenImmediate");
+    log_.info("Direct lock: calling {}", session_.directLockEntryPoint());
     if (auto failure = session_.lockScreenImmediately()) {
         // Leaving must never pass silently with the screen open: say so loudly and cover the
         // screen with the next best thing.
@@ -43,7 +43,8 @@ void ScreenLockState::startScreenSaver() {
     }
     const auto status = session_.startScreenSaver();
     if (!status) {
-        console_.writeLine("CGSStartScreenSaver symbol not found, using fallback");
+        console_.writeLine(
+            fmt::format("{} symbol not found, using fallback", session_.screenSaverEntryPoint()));
         launchScreenSaverApplication();
         return;
     }

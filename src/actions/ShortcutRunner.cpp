@@ -128,31 +128,25 @@ std::string capitalized(std::string_view text) {
 
 }  // namespace
 
-ShortcutRunner::ShortcutRunner(std::string toolPath, ProcessLauncher& launcher,
+ShortcutRunner::ShortcutRunner(const ShortcutCommands& commands, ProcessLauncher& launcher,
                                MainQueue& mainQueue, LogSink& logSink)
-    : toolPath_(std::move(toolPath)),
-      launcher_(launcher),
-      mainQueue_(mainQueue),
-      log_(logSink, "Shortcuts") {}
+    : commands_(commands), launcher_(launcher), mainQueue_(mainQueue), log_(logSink, "Shortcuts") {}
 
 void ShortcutRunner::runShortcut(const std::string& name, std::string_view kind,
                                  Completion completion) {
     log_.info("Executing {} shortcut: {}", kind, name);
-    if (name.starts_with('-')) {
-        // The tool would read such a name as one of its options. Not every tool takes "--" to
-        // end its options, so the name is refused rather than passed.
-        log_.error(
-            "Failed to execute {} shortcut: the name '{}' begins with '-', which the "
-            "shortcuts tool would read as an option",
-            lowercased(kind), name);
-        mainQueue_.post(liveness_.guarded([completion = std::move(completion)] {
-            if (completion) {
-                completion(false);
-            }
-        }));
+    auto resolution = commands_.commandFor(name);
+    if (auto* refusal = std::get_if<std::string>(&resolution)) {
+        // Reported like a program that could not be started, and just as asynchronously.
+        mainQueue_.post(
+            liveness_.guarded([this, name, kind = std::string(kind), refusal = std::move(*refusal),
+                               completion = std::move(completion)]() mutable {
+                finish(name, kind, ProcessLaunchFailure{std::move(refusal)}, completion);
+            }));
         return;
     }
-    launcher_.run(toolPath_, {"run", name},
+    auto& command = std::get<ShortcutCommand>(resolution);
+    launcher_.run(std::move(command.executable), std::move(command.arguments),
                   liveness_.guarded([this, name, kind = std::string(kind),
                                      completion = std::move(completion)](ProcessResult result) {
                       finish(name, kind, std::move(result), completion);

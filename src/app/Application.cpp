@@ -52,7 +52,7 @@ Application::Application(const PlatformPorts& ports)
           .clock = ports.clock,
           .logSink = ports.logSink,
       }),
-      shortcuts(ports.shortcutsToolPath, ports.processLauncher, ports.mainQueue, ports.logSink),
+      shortcuts(ports.shortcutCommands, ports.processLauncher, ports.mainQueue, ports.logSink),
       sequencing(ports.logSink),
       awayActions(settings, presence, ports.clock, ports.mainQueue, ports.logSink, ports.console,
                   screenLock, schedule, activity, unlockTest, shortcuts, sequencing),
@@ -110,9 +110,9 @@ Application::Application(const PlatformPorts& ports)
         reactions.handleScreenLockChange(kScreenUnlockedNotice);
     });
     switchedAwayNotices_ = ports.screenSession.observe(
-        SessionNotice::switchedAway, [this] { scanner.handleSessionResignedActive(); });
+        ScreenNotice::switchedAway, [this] { scanner.handleSessionResignedActive(); });
     switchedBackNotices_ = ports.screenSession.observe(
-        SessionNotice::switchedBack, [this] { scanner.handleSessionBecameActive(); });
+        ScreenNotice::switchedBack, [this] { scanner.handleSessionBecameActive(); });
     bluetoothLoss_ = scanner.lifecycle().onBluetoothLost(
         [this](BluetoothLoss loss) { reactions.decideLockOnBluetoothLoss(loss); });
 }

@@ -1,6 +1,8 @@
 #include "cli/Command.h"
 
 #include "base/TextEscaping.h"
+#include "cli/DesktopCommand.h"
+#include "cli/DevicesCommand.h"
 #include "cli/ReplayCommand.h"
 #include "cli/SettingsCommand.h"
 #include "cli/SimulateCommand.h"
@@ -17,15 +19,20 @@ using namespace ambleguard;
 
 void printHelp(std::FILE* out) {
     fmt::print(out,
-               "Usage: ambleguard COMMAND [ARGS]\n"
+               "Usage: ambleguard [--headless]\n"
+               "       ambleguard COMMAND [ARGS]\n"
                "\n"
                "Ambleguard locks the screen when the Bluetooth device you carry goes away and\n"
                "can run shortcuts and unlock again when it comes back.\n"
+               "\n"
+               "Without a command it runs the program (--headless: with no window at all).\n"
                "\n"
                "Commands:\n"
                "  simulate   run the whole program in a simulated world (the main job)\n"
                "  settings   see and change the stored settings\n"
                "  replay     run a recorded RSSI trace through the presence detection\n"
+               "  devices    scan and list nearby Bluetooth devices\n"
+               "  track      choose the device to track by its identifier\n"
                "\n"
                "Run `ambleguard COMMAND --help` for a command's options.\n");
 }
@@ -43,9 +50,12 @@ int runSettings(const cli::Arguments& args) {
 
 int main(int argc, char** argv) {
     cli::Arguments args(argv + 1, argv + argc);
-    if (args.empty() || cli::isHelpFlag(args[0])) {
-        printHelp(args.empty() ? stderr : stdout);
-        return args.empty() ? cli::kExitUsage : cli::kExitOk;
+    if (args.empty() || args[0] == "--headless") {
+        return cli::runDesktopProgram(argc, argv, args);
+    }
+    if (cli::isHelpFlag(args[0])) {
+        printHelp(stdout);
+        return cli::kExitOk;
     }
     const std::string command = args[0];
     cli::Arguments rest(args.begin() + 1, args.end());
@@ -58,6 +68,12 @@ int main(int argc, char** argv) {
     }
     if (command == "simulate") {
         return cli::runSimulateCommand(rest, cli::Streams{});
+    }
+    if (command == "devices") {
+        return cli::runDevicesCommand(argc, argv, rest, cli::Streams{});
+    }
+    if (command == "track") {
+        return cli::runTrackCommand(argc, argv, rest, cli::Streams{});
     }
     if (command == "replay") {
         return cli::runReplayCommand(rest, cli::Streams{});

@@ -56,6 +56,12 @@ class Peripheral {
     // The device's name when the stack knows one.
     virtual std::optional<std::string> name() const = 0;
     virtual PeripheralConnectionState state() const = 0;
+    // Whether this computer is paired (bonded) with the device. Only then does the stack resolve
+    // a device's changing private addresses to one identifier.
+    virtual bool isPaired() const { return false; }
+    // Whether the device advertises from a random address, which changes every few minutes
+    // unless the device is paired.
+    virtual bool usesRandomAddress() const { return false; }
 };
 
 using PeripheralRef = std::shared_ptr<const Peripheral>;

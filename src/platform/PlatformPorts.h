@@ -18,6 +18,7 @@
 #include "platform/ScreenSession.h"
 #include "platform/SessionUnlock.h"
 #include "platform/SettingsPersistence.h"
+#include "platform/ShortcutCommands.h"
 #include "platform/SoundFiles.h"
 #include "platform/SoundOutput.h"
 #include "platform/SystemPower.h"
@@ -47,8 +48,8 @@ struct PlatformPorts {
     IdleClock& idleClock;
     Notifier& notifier;
     ProcessLauncher& processLauncher;
-    // The command-line tool that runs a named shortcut.
-    std::string shortcutsToolPath;
+    // What to start for a named shortcut.
+    const ShortcutCommands& shortcutCommands;
     LoginItem& loginItem;
     AppInstance& appInstance;
     Alerts& alerts;

@@ -10,17 +10,14 @@
 
 namespace ambleguard {
 
-// The session's own announcements that the screen was locked or unlocked.
-enum class ScreenNotice { locked, unlocked };
+// The session's own announcements: the screen was locked or unlocked, or the user switched to
+// another login session and back (fast user switching).
+enum class ScreenNotice { locked, unlocked, switchedAway, switchedBack };
 
 // The names under which the session's lock and unlock notices are passed around in the program
 // (kept as the names other parts of the program and stored logs already use).
 inline constexpr std::string_view kScreenLockedNotice = "com.apple.screenIsLocked";
 inline constexpr std::string_view kScreenUnlockedNotice = "com.apple.screenIsUnlocked";
-
-// Fast user switching: this user's session goes to the background while another user's is in
-// front, and later comes back to the front.
-enum class SessionNotice { switchedAway, switchedBack };
 
 // The login session's lock screen and screen saver.
 class ScreenSession {
@@ -35,9 +32,6 @@ class ScreenSession {
     // connection is dropped. Any number of observers may listen to the same notice.
     [[nodiscard]] virtual Connection observe(ScreenNotice notice,
                                              std::function<void()> handler) = 0;
-    // The same for the session's switching notices.
-    [[nodiscard]] virtual Connection observe(SessionNotice notice,
-                                             std::function<void()> handler) = 0;
 
     // Asks the session to lock the screen at once. The lock screen appears (and the lock notice
     // follows) a little later. Returns nothing once the request was handed over, or why the
@@ -47,6 +41,11 @@ class ScreenSession {
     // Starts the screen saver on the main display through the session's own entry point.
     // Returns its status (0 for success), or nothing when the entry point is missing.
     virtual std::optional<std::int32_t> startScreenSaver() = 0;
+
+    // The names of the platform calls behind lockScreenImmediately and startScreenSaver, as
+    // the log lines about them name them.
+    virtual std::string_view directLockEntryPoint() const = 0;
+    virtual std::string_view screenSaverEntryPoint() const = 0;
 
     // Starts the screen saver application as a separate process, without waiting for it.
     // Returns nothing when it was launched, or the launch error's description.

@@ -95,7 +95,8 @@ struct ActionsTestWorld {
     FakeUnlocker unlocker;
     FakeUnlockOnTouch unlockOnTouch;
     sim::SimProcessLauncher launcher{loop};
-    ShortcutRunner shortcuts{kTool, launcher, loop, log};
+    ShortcutsToolCommands shortcutCommands{kTool};
+    ShortcutRunner shortcuts{shortcutCommands, launcher, loop, log};
     ShortcutSequencingState sequencing{log};
     Published<DevicePresenceState> presence;
     AwayActionSequencer away{store,      presence, clock,    loop,       log,       console,

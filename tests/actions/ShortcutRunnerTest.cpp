@@ -36,7 +36,8 @@ class ShortcutRunnerTest : public ::testing::Test {
     sim::SimMainLoop loop{clock};
     sim::RecordingLogSink log;
     sim::SimProcessLauncher launcher{loop};
-    ShortcutRunner runner{"/opt/tools/shortcuts", launcher, loop, log};
+    ShortcutsToolCommands commands{"/opt/tools/shortcuts"};
+    ShortcutRunner runner{commands, launcher, loop, log};
 };
 
 TEST_F(ShortcutRunnerTest, RunsTheToolWithTheNameUnchangedAndReportsSuccessOnce) {
@@ -124,13 +125,28 @@ TEST_F(ShortcutRunnerTest, TestEntryTrimsTheNameAndRefusesABlankOne) {
 }
 
 TEST_F(ShortcutRunnerTest, NothingHappensWhenTheRunnerIsGoneBeforeTheToolEnds) {
-    auto shortLived = std::make_unique<ShortcutRunner>("/t", launcher, loop, log);
+    auto shortLived = std::make_unique<ShortcutRunner>(commands, launcher, loop, log);
     int calls = 0;
     shortLived->runShortcut("Slow", "away", [&](bool) { ++calls; });
     shortLived.reset();
     loop.advanceBy(1.0);
     EXPECT_EQ(calls, 0);
     EXPECT_EQ(log.texts(), std::vector<std::string>{"Executing away shortcut: Slow"});
+}
+
+// A platform that refuses a name: nothing starts, and the refusal reads like a launch failure.
+TEST_F(ShortcutRunnerTest, RefusedNameStartsNothingAndReportsFalseLater) {
+    struct Refusing final : ShortcutCommands {
+        Resolution commandFor(const std::string& name) const override { return "refused " + name; }
+    } refusing;
+    ShortcutRunner strict(refusing, launcher, loop, log);
+    std::vector<bool> results;
+    strict.runShortcut("../x", "Return", [&](bool ok) { results.push_back(ok); });
+    EXPECT_TRUE(results.empty());
+    loop.advanceBy(0.1);
+    EXPECT_EQ(results, std::vector<bool>{false});
+    EXPECT_TRUE(launcher.runs().empty());
+    EXPECT_EQ(log.texts().back(), "Failed to execute return shortcut: refused ../x");
 }
 
 // The runner against a real child process: a small script stands in for the tool.
@@ -146,7 +162,8 @@ class ShortcutRunnerWithRealToolTest : public ::testing::Test {
         posix::EventLoop loop;
         posix::ThreadExecutor workers;
         posix::PosixProcessLauncher launcher(workers, loop);
-        ShortcutRunner runner(tool.string(), launcher, loop, log);
+        ShortcutsToolCommands commands(tool.string());
+        ShortcutRunner runner(commands, launcher, loop, log);
         std::optional<bool> result;
         runner.runShortcut(name, "away", [&](bool ok) {
             result = ok;

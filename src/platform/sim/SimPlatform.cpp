@@ -16,6 +16,7 @@ SimPlatform::SimPlatform(SimPlatformOptions options, LogSink& logSink_, ConsoleO
       soundFiles(std::move(options.soundFiles)),
       idleClock(clock),
       processLauncher(loop),
+      shortcutCommands("/usr/bin/shortcuts"),
       systemPower(loop),
       lockScreen(screenSession, idleClock, loop, clock, std::move(options.lockScreen)),
       unlockMethod(options.unlockMethod) {
@@ -40,7 +41,7 @@ PlatformPorts SimPlatform::ports() {
         .idleClock = idleClock,
         .notifier = notifier,
         .processLauncher = processLauncher,
-        .shortcutsToolPath = "/usr/bin/shortcuts",
+        .shortcutCommands = shortcutCommands,
         .loginItem = loginItem,
         .appInstance = appInstance,
         .alerts = alerts,

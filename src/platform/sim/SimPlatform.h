@@ -59,6 +59,7 @@ class SimPlatform {
     SimIdleClock idleClock;
     RecordingNotifier notifier;
     SimProcessLauncher processLauncher;
+    ShortcutsToolCommands shortcutCommands;
     SimLoginItem loginItem;
     SimAppInstance appInstance;
     SimAlerts alerts;

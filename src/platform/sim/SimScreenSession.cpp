@@ -17,21 +17,21 @@ std::optional<bool> SimScreenSession::screenIsLockedNow() const {
 }
 
 Connection SimScreenSession::observe(ScreenNotice notice, std::function<void()> handler) {
-    return notice == ScreenNotice::locked ? lockedNotice_.connect(std::move(handler))
-                                          : unlockedNotice_.connect(std::move(handler));
+    return noticeSignal(notice).connect(std::move(handler));
 }
 
-Connection SimScreenSession::observe(SessionNotice notice, std::function<void()> handler) {
-    return notice == SessionNotice::switchedAway ? switchedAwayNotice_.connect(std::move(handler))
-                                                 : switchedBackNotice_.connect(std::move(handler));
-}
-
-void SimScreenSession::userSwitchesAway() {
-    mainQueue_.post(liveness_.guarded([this] { switchedAwayNotice_.emit(); }));
-}
-
-void SimScreenSession::userSwitchesBack() {
-    mainQueue_.post(liveness_.guarded([this] { switchedBackNotice_.emit(); }));
+Signal<>& SimScreenSession::noticeSignal(ScreenNotice notice) {
+    switch (notice) {
+        case ScreenNotice::locked:
+            return lockedNotice_;
+        case ScreenNotice::unlocked:
+            return unlockedNotice_;
+        case ScreenNotice::switchedAway:
+            return switchedAwayNotice_;
+        case ScreenNotice::switchedBack:
+            break;
+    }
+    return switchedBackNotice_;
 }
 
 std::optional<std::string> SimScreenSession::lockScreenImmediately() {
@@ -93,6 +93,16 @@ void SimScreenSession::becomeUnlocked() {
     deliver(ScreenNotice::unlocked);
 }
 
+void SimScreenSession::userSwitchesAway() {
+    record("user switched away");
+    deliver(ScreenNotice::switchedAway);
+}
+
+void SimScreenSession::userSwitchesBack() {
+    record("user switched back");
+    deliver(ScreenNotice::switchedBack);
+}
+
 void SimScreenSession::lockAfter(double seconds) {
     if (locked_ || pendingLock_.isSet()) {
         return;  // the lock screen is already up or on its way
@@ -122,9 +132,7 @@ void SimScreenSession::saverStarted(std::string what) {
 }
 
 void SimScreenSession::deliver(ScreenNotice notice) {
-    mainQueue_.post(liveness_.guarded([this, notice] {
-        (notice == ScreenNotice::locked ? lockedNotice_ : unlockedNotice_).emit();
-    }));
+    mainQueue_.post(liveness_.guarded([this, notice] { noticeSignal(notice).emit(); }));
 }
 
 void SimScreenSession::record(std::string what) {

@@ -31,10 +31,11 @@ class SimScreenSession final : public ScreenSession {
     // The port.
     std::optional<bool> screenIsLockedNow() const override;
     [[nodiscard]] Connection observe(ScreenNotice notice, std::function<void()> handler) override;
-    [[nodiscard]] Connection observe(SessionNotice notice, std::function<void()> handler) override;
     std::optional<std::string> lockScreenImmediately() override;
     std::optional<std::int32_t> startScreenSaver() override;
     std::optional<std::string> launchScreenSaverApplication() override;
+    std::string_view directLockEntryPoint() const override { return "SACLockScreenImmediate"; }
+    std::string_view screenSaverEntryPoint() const override { return "CGSStartScreenSaver"; }
 
     // The user at the machine.
     void userLocksScreen();
@@ -78,6 +79,7 @@ class SimScreenSession final : public ScreenSession {
     void becomeUnlocked();
     void saverStarted(std::string what);
     void deliver(ScreenNotice notice);
+    Signal<>& noticeSignal(ScreenNotice notice);
 
     MainQueue& mainQueue_;
     const Clock& clock_;

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+namespace ambleguard {
+
+// What to start for one shortcut: a program and its arguments, run without a shell.
+struct ShortcutCommand {
+    std::string executable;
+    std::vector<std::string> arguments;
+    bool operator==(const ShortcutCommand&) const = default;
+};
+
+// Where a shortcut of a given name lives on this platform. The answer is the command to run,
+// or a sentence saying why this name cannot be run (for the log).
+class ShortcutCommands {
+  public:
+    using Resolution = std::variant<ShortcutCommand, std::string>;
+
+    virtual ~ShortcutCommands() = default;
+    virtual Resolution commandFor(const std::string& name) const = 0;
+};
+
+// Shortcuts run by a command-line tool that takes "run <name>", the name as one argument.
+class ShortcutsToolCommands final : public ShortcutCommands {
+  public:
+    explicit ShortcutsToolCommands(std::string toolPath) : toolPath_(std::move(toolPath)) {}
+    Resolution commandFor(const std::string& name) const override {
+        if (name.starts_with('-')) {
+            // The tool would read such a name as one of its options. Not every tool takes "--"
+            // to end its options, so the name is refused rather than passed.
+            return "the name '" + name + "' begins with '-', which the shortcuts tool would read " +
+                   "as an option";
+        }
+        return ShortcutCommand{toolPath_, {"run", name}};
+    }
+
+  private:
+    std::string toolPath_;
+};
+
+}  // namespace ambleguard

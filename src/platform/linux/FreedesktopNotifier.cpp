@@ -1,0 +1,97 @@
+#include "platform/linux/FreedesktopNotifier.h"
+
+#include "platform/linux/DBusCalls.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusVariant>
+#include <QStringList>
+#include <QVariantMap>
+
+namespace ambleguard::linuxdesktop {
+
+namespace {
+
+const QString kService = QStringLiteral("org.freedesktop.Notifications");
+
+// The specification's urgency levels: 0 low, 1 normal, 2 critical.
+unsigned char urgency(InterruptionLevel level) {
+    switch (level) {
+        case InterruptionLevel::passive:
+            return 0;
+        case InterruptionLevel::active:
+        case InterruptionLevel::timeSensitive:
+            return 1;
+        case InterruptionLevel::critical:
+            break;
+    }
+    return 2;
+}
+
+}  // namespace
+
+FreedesktopNotifier::FreedesktopNotifier(QDBusConnection sessionBus, LogSink& logSink)
+    : bus_(std::move(sessionBus)),
+      log_(logSink, "Notifications"),
+      shownIds_(std::make_shared<std::map<std::string, std::uint32_t>>()) {}
+
+bool FreedesktopNotifier::serviceAvailable() const {
+    const QDBusConnectionInterface* daemon = bus_.interface();
+    if (daemon == nullptr) {
+        return false;
+    }
+    if (daemon->isServiceRegistered(kService).value()) {
+        return true;
+    }
+    return daemon->activatableServiceNames().value().contains(kService);
+}
+
+void FreedesktopNotifier::deliver(NotificationRequest request, Completion completion) {
+    if (!serviceAvailable()) {
+        if (!missingLogged_) {
+            missingLogged_ = true;
+            log_.error("No notification service on the session bus; notifications are off");
+        }
+        if (completion) {
+            completion(std::string("no notification service is running"));
+        }
+        return;
+    }
+
+    const auto known = shownIds_->find(request.identifier);
+    const std::uint32_t replaces = known != shownIds_->end() ? known->second : 0;
+    QVariantMap hints;
+    hints.insert(QStringLiteral("urgency"),
+                 QVariant::fromValue<uchar>(urgency(request.interruptionLevel)));
+    if (!request.playsSound) {
+        hints.insert(QStringLiteral("suppress-sound"), true);
+    }
+    auto call =
+        QDBusMessage::createMethodCall(kService, QStringLiteral("/org/freedesktop/Notifications"),
+                                       kService, QStringLiteral("Notify"));
+    call << QStringLiteral("Ambleguard") << replaces << QString()
+         << QString::fromStdString(request.title) << QString::fromStdString(request.body)
+         << QStringList() << hints << -1;
+
+    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [ids = std::weak_ptr(shownIds_), identifier = std::move(request.identifier),
+             completion = std::move(completion)](QDBusPendingCallWatcher* finished) {
+                finished->deleteLater();
+                const QDBusMessage reply = finished->reply();
+                std::optional<std::string> error;
+                if (reply.type() != QDBusMessage::ReplyMessage) {
+                    error = errorText(reply).toStdString();
+                } else if (reply.signature() != QLatin1String("u")) {
+                    error = "the notification service answered Notify with an unexpected reply";
+                } else if (auto shown = ids.lock()) {
+                    (*shown)[identifier] = reply.arguments().at(0).toUInt();
+                }
+                if (completion) {
+                    completion(std::move(error));
+                }
+            });
+}
+
+}  // namespace ambleguard::linuxdesktop

@@ -1,0 +1,50 @@
+#include "platform/linux/LinuxPlatform.h"
+
+#include "platform/linux/IdleClockChoice.h"
+
+namespace ambleguard::linuxdesktop {
+
+LinuxPlatform::LinuxPlatform(const LinuxPlatformOptions& options)
+    : logSink(clock, options.logLevel),
+      settingsFile(options.settingsFile, clock),
+      systemBus(QDBusConnection::systemBus()),
+      sessionBus(QDBusConnection::sessionBus()),
+      bluetooth(bluetoothThread, systemBus, logSink),
+      screenSession(systemBus, sessionBus, logSink),
+      soundOutput(mainQueue, logSink),
+      soundFiles(options.resources),
+      idleClock(chooseIdleClock(sessionBus, x11DisplayForIdleTime(), logSink)),
+      notifier(sessionBus, logSink),
+      processLauncher(processWorker, mainQueue),
+      shortcutCommands(options.shortcutsFolder),
+      appInstance(mainQueue, logSink),
+      alerts(logSink),
+      shell(logSink),
+      systemPower(systemBus, sessionBus, mainQueue, logSink) {}
+
+PlatformPorts LinuxPlatform::ports() {
+    return PlatformPorts{
+        .clock = clock,
+        .mainQueue = mainQueue,
+        .bluetoothQueue = bluetoothThread,
+        .peripheralQueue = bluetoothThread,
+        .logSink = logSink,
+        .console = console,
+        .settingsPersistence = settingsFile,
+        .bluetooth = bluetooth,
+        .screenSession = screenSession,
+        .soundOutput = soundOutput,
+        .soundFiles = soundFiles,
+        .idleClock = *idleClock,
+        .notifier = notifier,
+        .processLauncher = processLauncher,
+        .shortcutCommands = shortcutCommands,
+        .loginItem = loginItem,
+        .appInstance = appInstance,
+        .alerts = alerts,
+        .shell = shell,
+        .systemPower = systemPower,
+    };
+}
+
+}  // namespace ambleguard::linuxdesktop

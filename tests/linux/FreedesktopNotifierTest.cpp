@@ -1,0 +1,95 @@
+#include "platform/linux/FreedesktopNotifier.h"
+
+#include "platform/sim/RecordingLogSink.h"
+#include "support/linux/TestBuses.h"
+
+#include <QDBusArgument>
+
+#include <gtest/gtest.h>
+
+namespace ambleguard::linuxdesktop {
+namespace {
+
+using test::TestBus;
+using test::TestBuses;
+using test::waitUntil;
+
+class FreedesktopNotifierTest : public ::testing::Test {
+  protected:
+    // Delivers and waits for the completion; its error, if any.
+    std::optional<std::string> deliver(FreedesktopNotifier& notifier, NotificationRequest request) {
+        bool done = false;
+        std::optional<std::string> error;
+        notifier.deliver(std::move(request), [&](std::optional<std::string> e) {
+            error = std::move(e);
+            done = true;
+        });
+        EXPECT_TRUE(waitUntil([&] { return done; }));
+        return error;
+    }
+    std::vector<QVariantList> notifyCalls() const {
+        return buses
+            .mock(TestBus::session, "org.freedesktop.Notifications",
+                  "/org/freedesktop/Notifications")
+            .callsOf("Notify");
+    }
+
+    TestBuses buses;
+    sim::RecordingLogSink log;
+};
+
+TEST_F(FreedesktopNotifierTest, SameIdentifierReplacesAndHintsFollowTheRequest) {
+    ASSERT_TRUE(buses.startTemplate("notification_daemon"));
+    FreedesktopNotifier notifier(buses.connect(TestBus::session), log);
+    EXPECT_TRUE(notifier.serviceAvailable());
+
+    EXPECT_EQ(deliver(notifier, {"hotspot-coexistence", "Hotspot", "first", true,
+                                 InterruptionLevel::timeSensitive}),
+              std::nullopt);
+    EXPECT_EQ(
+        deliver(notifier, {"left-1", "Phone left", "gone", false, InterruptionLevel::critical}),
+        std::nullopt);
+    EXPECT_EQ(deliver(notifier, {"hotspot-coexistence", "Hotspot", "again", true,
+                                 InterruptionLevel::passive}),
+              std::nullopt);
+
+    const auto calls = notifyCalls();
+    ASSERT_EQ(calls.size(), 3u);
+    // app name, replaces id, icon, summary, body, actions, hints, timeout
+    EXPECT_EQ(calls[0].value(1).toUInt(), 0u);
+    EXPECT_EQ(calls[1].value(1).toUInt(), 0u);
+    EXPECT_EQ(calls[2].value(1).toUInt(), 1u) << "replaces the first bubble, not the second";
+    EXPECT_EQ(calls[2].value(4).toString(), "again");
+
+    const auto hints = [&](std::size_t i) {
+        return qdbus_cast<QVariantMap>(calls[i].value(6).value<QDBusArgument>());
+    };
+    EXPECT_EQ(hints(0).value("urgency").toInt(), 1);
+    EXPECT_FALSE(hints(0).contains("suppress-sound"));
+    EXPECT_EQ(hints(1).value("urgency").toInt(), 2);
+    EXPECT_EQ(hints(1).value("suppress-sound").toBool(), true);
+    EXPECT_EQ(hints(2).value("urgency").toInt(), 0);
+}
+
+TEST_F(FreedesktopNotifierTest, WithoutAServiceRequestsFailAndTheLogSaysItOnce) {
+    FreedesktopNotifier notifier(buses.connect(TestBus::session), log);
+    EXPECT_FALSE(notifier.serviceAvailable());
+    EXPECT_TRUE(deliver(notifier, {"a", "t", "b", true, InterruptionLevel::active}).has_value());
+    EXPECT_TRUE(deliver(notifier, {"b", "t", "b", true, InterruptionLevel::active}).has_value());
+    EXPECT_EQ(log.entries().size(), 1u);
+}
+
+TEST_F(FreedesktopNotifierTest, AServerErrorReachesTheCompletion) {
+    ASSERT_TRUE(buses.startTemplate("notification_daemon"));
+    buses.mock(TestBus::session, "org.freedesktop.Notifications", "/org/freedesktop/Notifications")
+        .addMethod("org.freedesktop.Notifications", "Notify", "susssasa{sv}i", "u",
+                   "raise dbus.exceptions.DBusException('full', "
+                   "name='org.freedesktop.Notifications.Error.ExcessNotificationGeneration')");
+    FreedesktopNotifier notifier(buses.connect(TestBus::session), log);
+    const auto error = deliver(notifier, {"a", "t", "b", true, InterruptionLevel::active});
+    ASSERT_TRUE(error.has_value());
+    EXPECT_NE(error->find("ExcessNotificationGeneration"), std::string::npos) << *error;
+}
+
+}  // namespace
+}  // namespace ambleguard::linuxdesktop
