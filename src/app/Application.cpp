@@ -36,8 +36,12 @@ Application::Application(const PlatformPorts& ports)
           .unlockOnTouch = unlockOnTouch,
           .notifier = ports.notifier,
       }),
-      resets(ports.settings, ports.loginItem, ports.appInstance, ports.alerts, ports.mainQueue,
+      launchAtLogin(ports.loginItem, ports.console, ports.logSink),
+      resets(ports.settings, launchAtLogin, ports.appInstance, ports.alerts, ports.mainQueue,
              ports.logSink, [this] { scanGate_.stopScanningPermanently(); }),
+      notificationPermission(ports.notificationPermission, ports.notificationSettings, ports.alerts,
+                             ports.settings, ports.mainQueue, ports.logSink),
+      updates(ports.http, ports.mainQueue, ports.settings, ports.logSink, ports.program),
       delegate(AppDelegate::Dependencies{
           .settings = ports.settings,
           .mainQueue = ports.mainQueue,
@@ -45,7 +49,8 @@ Application::Application(const PlatformPorts& ports)
           .shell = ports.shell,
           .app = ports.appInstance,
           .systemPower = ports.systemPower,
-          .loginItem = ports.loginItem,
+          .launchAtLogin = launchAtLogin,
+          .updates = updates,
           .scanner = scanGate_,
           .unlockOnTouch = unlockOnTouch,
       }) {

@@ -10,10 +10,13 @@
 #include "app/AppDelegate.h"
 #include "app/PlatformPorts.h"
 #include "app/ScanGateTarget.h"
+#include "app/UpdateCheck.h"
 #include "bluetooth/BluetoothScanner.h"
 #include "bluetooth/NoConnectionFeed.h"
 #include "feedback/EventSoundPlayer.h"
+#include "presence/NotificationPermissionFlow.h"
 #include "presence/SignalReadout.h"
+#include "settings/LaunchAtLogin.h"
 #include "settings/SettingsReset.h"
 #include "unlock/IdleUnlockTestStatus.h"
 #include "unlock/LoggingScreenUnlocker.h"
@@ -78,7 +81,10 @@ class Application {
     } scanGate_{scanner};
 
   public:
+    LaunchAtLogin launchAtLogin;
     SettingsReset resets;
+    NotificationPermissionFlow notificationPermission;
+    UpdateCheck updates;
     // Last: its initializer already schedules work that reaches the components above.
     AppDelegate delegate;
 

@@ -9,10 +9,14 @@
 #include "platform/BleCentral.h"
 #include "platform/Clock.h"
 #include "platform/Console.h"
+#include "platform/HttpClient.h"
 #include "platform/IdleClock.h"
 #include "platform/LoginItem.h"
+#include "platform/NotificationPermission.h"
+#include "platform/NotificationSettingsLink.h"
 #include "platform/Notifier.h"
 #include "platform/ProcessLauncher.h"
+#include "platform/ProgramInfo.h"
 #include "platform/ScreenSession.h"
 #include "platform/SoundFiles.h"
 #include "platform/SoundOutput.h"
@@ -50,6 +54,12 @@ struct PlatformPorts {
     // The application object and its user interface.
     AppShell& shell;
     SystemPower& systemPower;
+    // Notification permission and the desktop's page for it; the update check's network and
+    // what the program knows about its own build.
+    NotificationPermission& notificationPermission;
+    NotificationSettingsLink& notificationSettings;
+    HttpClient& http;
+    ProgramInfo program;
 };
 
 }  // namespace ambleguard

@@ -29,10 +29,10 @@ class MockScanGateTarget : public ScanGateTarget {
     MOCK_METHOD(void, forcePresenceGone, (std::string_view), (override));
 };
 
-class RefusingLoginItem final : public LoginItem {
+class CountingUpdateChecker final : public UpdateChecker {
   public:
-    bool isEnabled() const override { return false; }
-    bool setEnabled(bool) override { return false; }
+    void checkForUpdates() override { ++checks; }
+    int checks = 0;
 };
 
 // The delegate alone, with a strict scanner: every call into it must be expected.
@@ -48,7 +48,8 @@ class AppDelegateTest : public ::testing::Test {
             .shell = shell,
             .app = app,
             .systemPower = power,
-            .loginItem = loginItem,
+            .launchAtLogin = launchAtLogin,
+            .updates = updates,
             .scanner = scanner,
             .unlockOnTouch = unlockOnTouch,
         });
@@ -62,7 +63,10 @@ class AppDelegateTest : public ::testing::Test {
     sim::SimAppShell shell;
     sim::SimAppInstance app;
     sim::SimSystemPower power{loop};
-    RefusingLoginItem loginItem;
+    sim::SimLoginItem loginItem;
+    NullConsoleOutput console;
+    LaunchAtLogin launchAtLogin{loginItem, console, log};
+    CountingUpdateChecker updates;
     LoggingUnlockOnTouch unlockOnTouch{log};
     StrictMock<MockScanGateTarget> scanner;
     std::optional<AppDelegate> delegate;
@@ -97,6 +101,7 @@ TEST_F(AppDelegateTest, SleepDeclaresTheDeviceGoneBeforeClearingTheSignalAndStop
 
 TEST_F(AppDelegateTest, ARefusedLaunchAtLoginChoiceIsLoggedAndOnboardingStillCompletes) {
     settings.setBool(keys::onboardingLaunchAtLoginPreference, true);
+    loginItem.refuseWith("the system refused the change");
     create(false, false);
     delegate->applicationDidFinishLaunching();
     shell.userFinishesOnboarding();

@@ -16,7 +16,10 @@ SimPlatform::SimPlatform(SimPlatformOptions options, LogSink& logSink_, ConsoleO
       soundOutput(loop),
       idleClock(clock),
       processLauncher(loop),
-      systemPower(loop) {}
+      systemPower(loop),
+      notificationPermission(loop),
+      http(loop, std::move(options.versionAnswer)),
+      program(std::move(options.program)) {}
 
 PlatformPorts SimPlatform::ports() {
     return PlatformPorts{
@@ -40,6 +43,10 @@ PlatformPorts SimPlatform::ports() {
         .alerts = alerts,
         .shell = shell,
         .systemPower = systemPower,
+        .notificationPermission = notificationPermission,
+        .notificationSettings = notificationSettings,
+        .http = http,
+        .program = program,
     };
 }
 

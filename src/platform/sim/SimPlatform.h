@@ -6,8 +6,10 @@
 #include "platform/sim/SimAppShell.h"
 #include "platform/sim/SimBluetoothWorld.h"
 #include "platform/sim/SimClock.h"
+#include "platform/sim/SimHttpClient.h"
 #include "platform/sim/SimIdleClock.h"
 #include "platform/sim/SimMainLoop.h"
+#include "platform/sim/SimNotificationPermission.h"
 #include "platform/sim/SimProcessLauncher.h"
 #include "platform/sim/SimScreenSession.h"
 #include "platform/sim/SimShellPorts.h"
@@ -24,6 +26,12 @@ struct SimPlatformOptions {
     // Written to a fresh in-memory store before anything is built.
     SettingValues settings;
     SimBluetoothConfig bluetooth;
+    // The running build and its version service, and what that service answers. Unless told
+    // otherwise, the service exists and reports the running build, so there is no update.
+    ProgramInfo program{.build = "1",
+                        .updateEndpoint = "https://updates.ambleguard.test",
+                        .downloadPage = "https://ambleguard.test/download"};
+    HttpResult versionAnswer = HttpResponse{200, "1\n"};
 };
 
 // Every port of the program, simulated, on one virtual clock and main loop. Log lines and
@@ -58,6 +66,10 @@ class SimPlatform {
     SimAlerts alerts;
     SimAppShell shell;
     SimSystemPower systemPower;
+    SimNotificationPermission notificationPermission;
+    SimNotificationSettingsLink notificationSettings;
+    SimHttpClient http;
+    ProgramInfo program;
 };
 
 }  // namespace ambleguard::sim
