@@ -8,16 +8,19 @@
 #include "actions/ShortcutRunner.h"
 #include "actions/ShortcutSequencingState.h"
 #include "app/AppDelegate.h"
-#include "app/PlatformPorts.h"
+#include "app/PresenceReactions.h"
 #include "app/ScanGateTarget.h"
 #include "app/UpdateCheck.h"
 #include "bluetooth/BluetoothScanner.h"
 #include "bluetooth/NoConnectionFeed.h"
 #include "feedback/EventSoundPlayer.h"
+#include "platform/PlatformPorts.h"
 #include "presence/NotificationPermissionFlow.h"
+#include "presence/OutOfRangeAlerts.h"
 #include "presence/SignalReadout.h"
 #include "settings/LaunchAtLogin.h"
 #include "settings/SettingsReset.h"
+#include "settings/SettingsStore.h"
 #include "unlock/IdleUnlockTestStatus.h"
 #include "unlock/LoggingScreenUnlocker.h"
 #include "unlock/LoggingUnlockOnTouch.h"
@@ -44,6 +47,7 @@ class Application {
     PlatformPorts ports_;
 
   public:
+    SettingsStore settings;
     SignalReadout readout;
     ScheduleManager schedule;
     ActivityMonitor activity;
@@ -63,6 +67,8 @@ class Application {
 
   public:
     BluetoothScanner scanner;
+    OutOfRangeAlerts outOfRangeAlerts;
+    PresenceReactions reactions;
 
   private:
     // What the scan gate asks of the scanner, forwarded to it.
@@ -91,6 +97,7 @@ class Application {
   private:
     Connection lockNotices_;
     Connection unlockNotices_;
+    Connection bluetoothLoss_;
 };
 
 }  // namespace ambleguard

@@ -7,13 +7,11 @@
 #include "bluetooth/CentralLifecycle.h"
 #include "bluetooth/DeviceDiscovery.h"
 #include "bluetooth/ScanMode.h"
+#include "bluetooth/ScannerControl.h"
 #include "platform/BleCentral.h"
-#include "platform/Notifier.h"
-#include "presence/OutOfRangeAlerts.h"
 #include "presence/PresenceEngine.h"
 #include "presence/RSSIBuffer.h"
 #include "presence/ReadingPipeline.h"
-#include "presence/ScannerControl.h"
 
 #include <optional>
 #include <string>
@@ -23,11 +21,11 @@
 namespace ambleguard {
 
 // The one owner of the program's Bluetooth side. It holds the presence engine, the reading
-// pipeline, the out-of-range alerts, device discovery and the central's lifecycle, and is the
+// pipeline, device discovery and the central's lifecycle, and is the
 // delegate of the central: advertisements go to discovery, state changes and restoration to the
 // lifecycle. The logic of each lives in its own component; this class wires them together and
 // is what the rest of the program talks to.
-class BluetoothScanner final : private ScannerControl, private BleCentralDelegate {
+class BluetoothScanner final : public ScannerControl, private BleCentralDelegate {
   public:
     using DevicePresenceState = ambleguard::DevicePresenceState;
     using RSSIBuffer = ambleguard::RSSIBuffer;
@@ -44,13 +42,6 @@ class BluetoothScanner final : private ScannerControl, private BleCentralDelegat
         LogSink& logSink;
         SignalReadout& readout;
         ConnectionAttempts& connections;
-        EventSounds& sounds;
-        const ScreenLockControl& screenLock;
-        ScheduleGate& schedule;
-        AwayActions& awayActions;
-        ReturnActions& returnActions;
-        UnlockOnTouchControl& unlockOnTouch;
-        Notifier& notifier;
     };
 
     explicit BluetoothScanner(const Dependencies& deps);
@@ -77,13 +68,6 @@ class BluetoothScanner final : private ScannerControl, private BleCentralDelegat
     void syncPresenceState(std::string_view source) { pipeline_.syncPresenceState(source); }
     // Forces the engine to gone and publishes it with `source` (for example "system sleep").
     void forcePresenceGone(std::string_view source) { pipeline_.forcePresenceGone(source); }
-    void handleScreenLockChange(std::string_view noticeName) {
-        pipeline_.handleScreenLockChange(noticeName);
-    }
-    void decideLockOnBluetoothLoss(BluetoothLoss loss) {
-        pipeline_.decideLockOnBluetoothLoss(loss);
-    }
-    void showNotification(PresenceEngine::GoneReason reason) { alerts_.showNotification(reason); }
     void resetSignalState() { lifecycle_.resetSignalState(); }
 
     // Fast user switching: the session going to the background looks like a lock to anyone in
@@ -141,7 +125,6 @@ class BluetoothScanner final : private ScannerControl, private BleCentralDelegat
 
     Logger log_;
     PresenceEngine presenceEngine_;
-    OutOfRangeAlerts alerts_;
     ReadingPipeline pipeline_;
     DeviceDiscovery discovery_;
     Signal<std::string_view> localScreenNotices_;

@@ -18,10 +18,10 @@
 #include "platform/ProcessLauncher.h"
 #include "platform/ProgramInfo.h"
 #include "platform/ScreenSession.h"
+#include "platform/SettingsPersistence.h"
 #include "platform/SoundFiles.h"
 #include "platform/SoundOutput.h"
 #include "platform/SystemPower.h"
-#include "settings/SettingsStore.h"
 
 #include <string>
 
@@ -38,7 +38,8 @@ struct PlatformPorts {
     SerialExecutor& peripheralQueue;
     LogSink& logSink;
     ConsoleOutput& console;
-    SettingsStore& settings;
+    // Where the settings store keeps its values; the composition root builds the store on it.
+    SettingsPersistence& settingsPersistence;
     BleCentralPort& bluetooth;
     ScreenSession& screenSession;
     SoundOutput& soundOutput;
