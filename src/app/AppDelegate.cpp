@@ -11,7 +11,8 @@ AppDelegate::AppDelegate(const Dependencies& deps)
       shell_(deps.shell),
       app_(deps.app),
       systemPower_(deps.systemPower),
-      loginItem_(deps.loginItem),
+      launchAtLogin_(deps.launchAtLogin),
+      updates_(deps.updates),
       unlockOnTouch_(deps.unlockOnTouch),
       bound_{
           .isPinEnabled = BoundSetting<bool>(deps.settings, bound::isPinEnabled),
@@ -46,7 +47,7 @@ AppDelegate::AppDelegate(const Dependencies& deps)
 
     if (onboardingComplete) {
         updateCheckTimer_ = mainQueue_.scheduleRepeating(
-            kUpdateCheckInterval, 0.0, liveness_.guarded([this] { shell_.checkForUpdates(); }));
+            kUpdateCheckInterval, 0.0, liveness_.guarded([this] { updates_.checkForUpdates(); }));
     }
 }
 
@@ -94,11 +95,7 @@ void AppDelegate::windowWillClose() {
 
 void AppDelegate::completeOnboarding() {
     // The choice made during onboarding is applied once, then forgotten.
-    const bool launchAtLogin = store_.boolForKey(keys::onboardingLaunchAtLoginPreference);
-    if (!loginItem_.setEnabled(launchAtLogin)) {
-        log_.error("Failed to {} launch at login: {}", launchAtLogin ? "enable" : "disable",
-                   "the system refused the change");
-    }
+    launchAtLogin_.setEnabled(store_.boolForKey(keys::onboardingLaunchAtLoginPreference));
     store_.removeObject(keys::onboardingLaunchAtLoginPreference);
 
     // Written before the window closes, so its close handler sees onboarding complete and
@@ -128,7 +125,7 @@ void AppDelegate::buildMainInterface(bool hidePopoverAnchor) {
     }));
 
     delayedUpdateCheck_ = mainQueue_.postAfter(
-        kUpdateCheckDelay, liveness_.guarded([this] { shell_.checkForUpdates(); }));
+        kUpdateCheckDelay, liveness_.guarded([this] { updates_.checkForUpdates(); }));
 }
 
 void AppDelegate::checkScanState() {

@@ -1,15 +1,16 @@
 #pragma once
 
 #include "app/ScanGateTarget.h"
+#include "app/UpdateChecker.h"
 #include "base/Liveness.h"
 #include "base/Log.h"
 #include "base/MainQueue.h"
 #include "base/Signal.h"
 #include "platform/AppInstance.h"
 #include "platform/AppShell.h"
-#include "platform/LoginItem.h"
 #include "platform/SystemPower.h"
 #include "settings/BoundSetting.h"
+#include "settings/LaunchAtLogin.h"
 #include "settings/SettingsStore.h"
 #include "unlock/UnlockInterfaces.h"
 
@@ -39,7 +40,8 @@ class AppDelegate {
         AppShell& shell;
         AppInstance& app;
         SystemPower& systemPower;
-        LoginItem& loginItem;
+        LaunchAtLogin& launchAtLogin;
+        UpdateChecker& updates;
         ScanGateTarget& scanner;
         UnlockOnTouchStartup& unlockOnTouch;
     };
@@ -93,7 +95,8 @@ class AppDelegate {
     AppShell& shell_;
     AppInstance& app_;
     SystemPower& systemPower_;
-    LoginItem& loginItem_;
+    LaunchAtLogin& launchAtLogin_;
+    UpdateChecker& updates_;
     UnlockOnTouchStartup& unlockOnTouch_;
     BoundSettings bound_;
     ScanGateTarget& scanner_;

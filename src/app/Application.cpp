@@ -89,8 +89,12 @@ Application::Application(const PlatformPorts& ports)
           .unlockOnTouch = unlockOnTouch,
           .notifications = outOfRangeAlerts,
       }),
-      resets(settings, ports.loginItem, ports.appInstance, ports.alerts, ports.mainQueue,
+      launchAtLogin(ports.loginItem, ports.console, ports.logSink),
+      resets(settings, launchAtLogin, ports.appInstance, ports.alerts, ports.mainQueue,
              ports.logSink, [this] { scanGate_.stopScanningPermanently(); }),
+      notificationPermission(ports.notificationPermission, ports.notificationSettings, ports.alerts,
+                             settings, ports.mainQueue, ports.logSink),
+      updates(ports.http, ports.mainQueue, settings, ports.logSink, ports.program),
       delegate(AppDelegate::Dependencies{
           .settings = settings,
           .mainQueue = ports.mainQueue,
@@ -98,7 +102,8 @@ Application::Application(const PlatformPorts& ports)
           .shell = ports.shell,
           .app = ports.appInstance,
           .systemPower = ports.systemPower,
-          .loginItem = ports.loginItem,
+          .launchAtLogin = launchAtLogin,
+          .updates = updates,
           .scanner = scanGate_,
           .unlockOnTouch = unlockOnTouch,
       }) {

@@ -10,12 +10,15 @@
 #include "app/AppDelegate.h"
 #include "app/PresenceReactions.h"
 #include "app/ScanGateTarget.h"
+#include "app/UpdateCheck.h"
 #include "bluetooth/BluetoothScanner.h"
 #include "bluetooth/NoConnectionFeed.h"
 #include "feedback/EventSoundPlayer.h"
 #include "platform/PlatformPorts.h"
+#include "presence/NotificationPermissionFlow.h"
 #include "presence/OutOfRangeAlerts.h"
 #include "presence/SignalReadout.h"
+#include "settings/LaunchAtLogin.h"
 #include "settings/SettingsReset.h"
 #include "settings/SettingsStore.h"
 #include "unlock/DisplayWakeSource.h"
@@ -91,7 +94,10 @@ class Application {
     } scanGate_{scanner};
 
   public:
+    LaunchAtLogin launchAtLogin;
     SettingsReset resets;
+    NotificationPermissionFlow notificationPermission;
+    UpdateCheck updates;
     // Last: its initializer already schedules work that reaches the components above.
     AppDelegate delegate;
 

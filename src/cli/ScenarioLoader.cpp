@@ -297,10 +297,10 @@ class Loader {
 
     bool readScenario(const json& root, Scenario& scenario) {
         if (!isObject(root, "") ||
-            !onlyFields(
-                root, "",
-                {"description", "duration", "start", "utcOffsetMinutes", "bluetooth", "settings",
-                 "devices", "tracked", "events", "session", "keychain", "accessibility"})) {
+            !onlyFields(root, "",
+                        {"description", "duration", "start", "utcOffsetMinutes", "bluetooth",
+                         "settings", "devices", "tracked", "events", "session", "keychain",
+                         "accessibility", "updates"})) {
             return false;
         }
         if (root.contains("description")) {
@@ -359,6 +359,15 @@ class Loader {
         }
         if (!readUnlockWorld(root, options)) {
             return false;
+        }
+        if (root.contains("updates")) {
+            if (!readUpdates(root["updates"], options)) {
+                return false;
+            }
+        } else {
+            // Without a version service in the story, the program is one built without the
+            // update check, so a run says nothing about updates.
+            options.program.updateEndpoint.clear();
         }
         // What a scenario starts from unless it says otherwise: a user who finished onboarding
         // and turned monitoring on. The simulated world has no connection feed to keep readings
@@ -466,6 +475,51 @@ class Loader {
             }
             config.seed = static_cast<std::uint64_t>(*seed);
         }
+        return true;
+    }
+
+    // The version service's answer and the running build.
+    bool readUpdates(const json& value, sim::SimPlatformOptions& options) {
+        const std::string path = "updates";
+        if (!isObject(value, path) ||
+            !onlyFields(value, path, {"status", "body", "error", "currentBuild"})) {
+            return false;
+        }
+        options.program.build.reset();
+        if (value.contains("currentBuild")) {
+            options.program.build = text(value["currentBuild"], member(path, "currentBuild"));
+            if (!options.program.build) {
+                return false;
+            }
+        }
+        if (value.contains("error") == value.contains("status")) {
+            return fail(path,
+                        "expected either \"status\" (the service answers) or \"error\" "
+                        "(the request fails)");
+        }
+        if (value.contains("error")) {
+            if (value.contains("body")) {
+                return fail(member(path, "body"), "a failed request has no body");
+            }
+            const auto error = text(value["error"], member(path, "error"));
+            if (!error) {
+                return false;
+            }
+            options.versionAnswer = HttpTransportError{*error};
+            return true;
+        }
+        const auto status = wholeNumber(value["status"], member(path, "status"), 100, 599);
+        if (!status) {
+            return false;
+        }
+        HttpResponse response{static_cast<int>(*status), std::nullopt};
+        if (value.contains("body")) {
+            response.body = text(value["body"], member(path, "body"));
+            if (!response.body) {
+                return false;
+            }
+        }
+        options.versionAnswer = std::move(response);
         return true;
     }
 

@@ -292,6 +292,11 @@ void ScenarioRunner::observePlatform() {
                fmt::format("notification posted: {}: {}", request.title, request.body),
                {{"title", request.title}, {"body", request.body}});
     }));
+    observers_.push_back(app.updates.hasAvailableUpdate().observe([this](const bool&) {
+        const std::string title(app.updates.menuTitle());
+        action("updateMenu", fmt::format("status menu update entry: {}", title),
+               {{"title", title}});
+    }));
     auto& pipeline = app.scanner.pipeline();
     observers_.push_back(pipeline.onEffect([this](const PresenceEngine::Effect& effect) {
         if (std::holds_alternative<PresenceEngine::BecameGone>(effect)) {

@@ -51,8 +51,6 @@ class AppShell {
     // Creates the updater, replacing any earlier one. It checks on its own schedule only when
     // `startUpdating` is set.
     virtual void startUpdater(bool startUpdating) = 0;
-    // Runs one check of the version endpoint; the outcome reaches the status menu by itself.
-    virtual void checkForUpdates() = 0;
 };
 
 }  // namespace ambleguard

@@ -1,14 +1,20 @@
 #pragma once
 
+#include <optional>
+#include <string>
+
 namespace ambleguard {
 
-// Whether the program starts when the user logs in.
+// The system's record that this program starts when the user logs in.
 class LoginItem {
   public:
+    enum class Status { notRegistered, enabled, requiresApproval, notFound };
+
     virtual ~LoginItem() = default;
-    virtual bool isEnabled() const = 0;
-    // Returns false when the platform refused the change.
-    virtual bool setEnabled(bool enabled) = 0;
+    virtual Status status() const = 0;
+    // Each returns nothing on success, or a description of why the system refused.
+    virtual std::optional<std::string> registerItem() = 0;
+    virtual std::optional<std::string> unregisterItem() = 0;
 };
 
 }  // namespace ambleguard

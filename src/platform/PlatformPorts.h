@@ -9,12 +9,16 @@
 #include "platform/BleCentral.h"
 #include "platform/Clock.h"
 #include "platform/Console.h"
+#include "platform/HttpClient.h"
 #include "platform/IdleClock.h"
 #include "platform/KeyInjector.h"
 #include "platform/Keychain.h"
 #include "platform/LoginItem.h"
+#include "platform/NotificationPermission.h"
+#include "platform/NotificationSettingsLink.h"
 #include "platform/Notifier.h"
 #include "platform/ProcessLauncher.h"
+#include "platform/ProgramInfo.h"
 #include "platform/ScreenSession.h"
 #include "platform/SessionUnlock.h"
 #include "platform/SettingsPersistence.h"
@@ -62,6 +66,12 @@ struct PlatformPorts {
     KeyInjector& keyInjector;
     SessionUnlock& sessionUnlock;
     UserActivity& userActivity;
+    // Notification permission and the desktop's page for it; the update check's network and
+    // what the program knows about its own build.
+    NotificationPermission& notificationPermission;
+    NotificationSettingsLink& notificationSettings;
+    HttpClient& http;
+    ProgramInfo program;
 };
 
 }  // namespace ambleguard

@@ -35,6 +35,8 @@ std::vector<SettingKeySpec> makeTable() {
         {k::networkAccessAttempted, T::date, std::nullopt, "absent",
          "Time the onboarding network-permission step was last tried"},
         {k::SULastCheckTime, T::date, std::nullopt, "absent", "Last update check time"},
+        {k::updateClientIdentifier, T::text, std::nullopt, "absent",
+         "Random identifier sent with update checks; made at the first check"},
         {k::checkedPeripheralUUID, T::text, std::nullopt, "absent",
          "Identifier (UUID) of the selected device"},
         {k::checkedPeripheralName, T::text, std::nullopt, "absent",

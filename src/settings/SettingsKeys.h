@@ -17,6 +17,7 @@ inline constexpr std::string_view onboardingLaunchAtLoginPreference =
     "onboardingLaunchAtLoginPreference";
 inline constexpr std::string_view networkAccessAttempted = "networkAccessAttempted";
 inline constexpr std::string_view SULastCheckTime = "SULastCheckTime";
+inline constexpr std::string_view updateClientIdentifier = "updateClientIdentifier";
 inline constexpr std::string_view checkedPeripheralUUID = "checkedPeripheralUUID";
 inline constexpr std::string_view checkedPeripheralName = "checkedPeripheralName";
 inline constexpr std::string_view checkedBeaconIdentity = "checkedBeaconIdentity";

@@ -56,11 +56,11 @@ void resetEverythingKeys(SettingsStore& store) {
     store.removeObject(k::userHasCompletedOnboarding);
 }
 
-SettingsReset::SettingsReset(SettingsStore& store, LoginItem& loginItem, AppInstance& app,
+SettingsReset::SettingsReset(SettingsStore& store, LaunchAtLogin& launchAtLogin, AppInstance& app,
                              Alerts& alerts, Executor& mainQueue, LogSink& logSink,
                              std::function<void()> stopScanningPermanently)
     : store_(store),
-      loginItem_(loginItem),
+      launchAtLogin_(launchAtLogin),
       app_(app),
       alerts_(alerts),
       mainQueue_(mainQueue),
@@ -69,7 +69,7 @@ SettingsReset::SettingsReset(SettingsStore& store, LoginItem& loginItem, AppInst
 
 void SettingsReset::resetEverythingAndRelaunch() {
     resetEverythingKeys(store_);
-    loginItem_.setEnabled(false);
+    launchAtLogin_.setEnabled(false);
     store_.synchronize();
     // The new instance finds onboarding incomplete; this one ends once the launch was handled.
     app_.launchNewInstance([this] { mainQueue_.post([this] { app_.terminate(); }); });
@@ -119,7 +119,7 @@ void SettingsReset::performCompleteReset() {
                                  k::autoUnlockEnabled}) {
         store_.removeObject(key);
     }
-    loginItem_.setEnabled(false);
+    launchAtLogin_.setEnabled(false);
     store_.synchronize();
     log_.notice("Settings reset completed");
 

@@ -4,7 +4,7 @@
 #include "base/Log.h"
 #include "platform/Alerts.h"
 #include "platform/AppInstance.h"
-#include "platform/LoginItem.h"
+#include "settings/LaunchAtLogin.h"
 #include "settings/SettingsStore.h"
 
 #include <functional>
@@ -24,8 +24,8 @@ void resetEverythingKeys(SettingsStore& store);
 // fresh start into onboarding; and the complete reset offered from the menu.
 class SettingsReset {
   public:
-    SettingsReset(SettingsStore& store, LoginItem& loginItem, AppInstance& app, Alerts& alerts,
-                  Executor& mainQueue, LogSink& logSink,
+    SettingsReset(SettingsStore& store, LaunchAtLogin& launchAtLogin, AppInstance& app,
+                  Alerts& alerts, Executor& mainQueue, LogSink& logSink,
                   std::function<void()> stopScanningPermanently);
 
     void resetDetectionSettings() { ambleguard::resetDetectionSettings(store_); }
@@ -42,7 +42,7 @@ class SettingsReset {
     void performCompleteReset();
 
     SettingsStore& store_;
-    LoginItem& loginItem_;
+    LaunchAtLogin& launchAtLogin_;
     AppInstance& app_;
     Alerts& alerts_;
     Executor& mainQueue_;

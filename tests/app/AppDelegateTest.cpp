@@ -30,10 +30,10 @@ class MockScanGateTarget : public ScanGateTarget {
     MOCK_METHOD(void, awaitPresenceAfterWake, (), (override));
 };
 
-class RefusingLoginItem final : public LoginItem {
+class CountingUpdateChecker final : public UpdateChecker {
   public:
-    bool isEnabled() const override { return false; }
-    bool setEnabled(bool) override { return false; }
+    void checkForUpdates() override { ++checks; }
+    int checks = 0;
 };
 
 // The delegate alone, with a strict scanner: every call into it must be expected.
@@ -49,7 +49,8 @@ class AppDelegateTest : public ::testing::Test {
             .shell = shell,
             .app = app,
             .systemPower = power,
-            .loginItem = loginItem,
+            .launchAtLogin = launchAtLogin,
+            .updates = updates,
             .scanner = scanner,
             .unlockOnTouch = unlockOnTouch,
         });
@@ -63,7 +64,10 @@ class AppDelegateTest : public ::testing::Test {
     sim::SimAppShell shell;
     sim::SimAppInstance app;
     sim::SimSystemPower power{loop};
-    RefusingLoginItem loginItem;
+    sim::SimLoginItem loginItem;
+    NullConsoleOutput console;
+    LaunchAtLogin launchAtLogin{loginItem, console, log};
+    CountingUpdateChecker updates;
     struct : UnlockOnTouchStartup {
         void start() override {}
     } unlockOnTouch;
@@ -112,6 +116,7 @@ TEST_F(AppDelegateTest, WakeWaitsForTheDeviceToBeHeardAgainThenStartsTheScan) {
 
 TEST_F(AppDelegateTest, ARefusedLaunchAtLoginChoiceIsLoggedAndOnboardingStillCompletes) {
     settings.setBool(keys::onboardingLaunchAtLoginPreference, true);
+    loginItem.refuseWith("the system refused the change");
     create(false, false);
     delegate->applicationDidFinishLaunching();
     shell.userFinishesOnboarding();

@@ -34,7 +34,7 @@ TEST(AppLifecycleTest, FirstLaunchShowsOnboardingInARegularWindowAndLeavesTheSca
     EXPECT_TRUE(w.log.contains("Check scan state - canScan: true, onboarding complete: false"));
     EXPECT_TRUE(w.log.contains(kSkipping));
     EXPECT_FALSE(w.scanning());
-    EXPECT_EQ(shell.count("update check"), 0u);
+    EXPECT_EQ(w.platform.http.requests().size(), 0u);
 }
 
 TEST(AppLifecycleTest, ClosingOnboardingBeforeFinishingEndsTheProcess) {
@@ -65,9 +65,9 @@ TEST(AppLifecycleTest, FinishingOnboardingMovesToTheMenuBarWithoutEndingTheProce
     EXPECT_FALSE(w.app->delegate.hasUpdateCheckTimer());
 
     w.platform.loop.advanceBy(1.999);
-    EXPECT_EQ(shell.count("update check"), 0u);
+    EXPECT_EQ(w.platform.http.requests().size(), 0u);
     w.platform.loop.advanceBy(0.001);
-    EXPECT_EQ(shell.count("update check"), 1u);
+    EXPECT_EQ(w.platform.http.requests().size(), 1u);
 }
 
 TEST(AppLifecycleTest, AnOnboardedLaunchStartsScanningThroughTheGateHalfASecondLater) {
@@ -92,9 +92,9 @@ TEST(AppLifecycleTest, AnOnboardedLaunchStartsScanningThroughTheGateHalfASecondL
 
     // One check 2 s after the menu bar appears, then one every 6 hours.
     w.platform.loop.advanceBy(1.4);
-    EXPECT_EQ(shell.count("update check"), 1u);
+    EXPECT_EQ(w.platform.http.requests().size(), 1u);
     w.platform.loop.advanceBy(AppDelegate::kUpdateCheckInterval - 2.0);
-    EXPECT_EQ(shell.count("update check"), 2u);
+    EXPECT_EQ(w.platform.http.requests().size(), 2u);
 }
 
 TEST(AppLifecycleTest, TogglingMonitoringStopsScanningAndStartsItAgain) {

@@ -313,5 +313,26 @@ TEST(ScenarioTest, AFailingAwayShortcutIsReportedOnceAndNotRetried) {
     EXPECT_THAT(s.actions("lockScreen"), IsEmpty());
 }
 
+TEST(ScenarioTest, TheUpdateCheckTwoSecondsAfterLaunchReportsWhatTheServiceSaid) {
+    Simulation found(scenario(
+        10, "[[0, -52]]", R"("updates": {"status": 200, "body": "58\n", "currentBuild": "57"})"));
+    EXPECT_THAT(found.logged("Update check completed - Current Build: 57, Remote Build: 58, "
+                             "Update Available: true"),
+                ElementsAre(2.0));
+    EXPECT_THAT(found.actions("updateMenu", "title"),
+                ElementsAre(std::pair{2.0, std::string("Update Available! \u2B06\uFE0F")}));
+
+    Simulation down(
+        scenario(10, "[[0, -52]]", R"("updates": {"error": "The network connection was lost."})"));
+    EXPECT_THAT(down.logged("Update check failed: The network connection was lost."),
+                ElementsAre(2.0));
+    EXPECT_THAT(down.actions("updateMenu"), IsEmpty());
+
+    // A scenario without a version service is a build without the check: not a word about it.
+    Simulation silent(scenario(10, "[[0, -52]]"));
+    EXPECT_THAT(silent.logged("Update check"), IsEmpty());
+    EXPECT_THAT(silent.actions("updateMenu"), IsEmpty());
+}
+
 }  // namespace
 }  // namespace ambleguard::cli

@@ -36,7 +36,7 @@ class SettingsResetTest : public ::testing::Test {
         store.setBool(k::userHasCompletedOnboarding, true);
         store.setString(k::devicePresenceState, "Absent");
         store.setDate(k::lastScreenLockTime, clock.now());
-        loginItem.setEnabled(true);
+        loginItem.setStatus(LoginItem::Status::enabled);
     }
 
     sim::MemorySettings persistence;
@@ -45,10 +45,12 @@ class SettingsResetTest : public ::testing::Test {
     sim::SimClock clock;
     sim::SimMainLoop loop{clock};
     sim::SimLoginItem loginItem;
+    NullConsoleOutput console;
+    LaunchAtLogin launchAtLogin{loginItem, console, log};
     sim::SimAppInstance app;
     sim::SimAlerts alerts;
     int scanStops = 0;
-    SettingsReset reset{store, loginItem, app, alerts, loop, log, [this] { ++scanStops; }};
+    SettingsReset reset{store, launchAtLogin, app, alerts, loop, log, [this] { ++scanStops; }};
 };
 
 TEST_F(SettingsResetTest, DetectionResetWritesDefaultsExplicitlyAndKeepsEverythingElse) {

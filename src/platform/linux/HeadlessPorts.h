@@ -5,8 +5,58 @@
 #include "platform/Alerts.h"
 #include "platform/AppInstance.h"
 #include "platform/LoginItem.h"
+#include "platform/Keychain.h"
+#include "platform/KeyInjector.h"
+#include "platform/NotificationPermission.h"
+#include "platform/UserActivity.h"
+
+#include <functional>
 
 namespace ambleguard::linuxdesktop {
+
+// Typing into the lock screen is not offered here: the session is asked to unlock itself, so no
+// password is stored, no key is posted, and no activity record is read.
+class NoTyping final : public Keychain, public KeyInjector, public UserActivity {
+  public:
+    int addItem(std::string_view, std::string_view, std::string_view) override {
+        return kUnavailable;
+    }
+    ReadResult readItem(std::string_view) override { return {itemNotFound, std::nullopt}; }
+    int deleteItem(std::string_view) override { return itemNotFound; }
+    bool mayPostEvents() const override { return false; }
+    void press(InjectedKey) override {}
+    void pressCarrying(std::u16string_view) override {}
+    std::string_view recordSourceName() const override { return "activity records"; }
+    Records currentRecords() override { return {kUnavailable, {}}; }
+    int declareUserActivity(std::string_view) override { return kUnavailable; }
+
+  private:
+    static constexpr int kUnavailable = -1;
+};
+
+// There is no per-application notification permission on Linux desktops: notifications are
+// allowed while a notification service runs (or can be started), and asking changes nothing.
+class ServicePresenceNotificationPermission final : public NotificationPermission {
+  public:
+    ServicePresenceNotificationPermission(MainQueue& mainQueue,
+                                          std::function<bool()> serviceAvailable)
+        : mainQueue_(mainQueue), serviceAvailable_(std::move(serviceAvailable)) {}
+    void getAuthorization(std::function<void(NotificationAuthorization)> answer) override {
+        const bool available = serviceAvailable_();
+        mainQueue_.post([answer = std::move(answer), available] {
+            answer(available ? NotificationAuthorization::authorized
+                             : NotificationAuthorization::denied);
+        });
+    }
+    void requestAuthorization(std::uint32_t, std::function<void(bool)> answer) override {
+        const bool available = serviceAvailable_();
+        mainQueue_.post([answer = std::move(answer), available] { answer(available); });
+    }
+
+  private:
+    MainQueue& mainQueue_;
+    std::function<bool()> serviceAvailable_;
+};
 
 // Alerts with nobody to answer them: each is logged, and left unanswered rather than answered
 // with a choice the user never made.
@@ -17,13 +67,6 @@ class LoggedAlerts final : public Alerts {
 
   private:
     Logger log_;
-};
-
-// Starting at login is not offered yet: reported as off, and turning it on is refused.
-class UnavailableLoginItem final : public LoginItem {
-  public:
-    bool isEnabled() const override { return false; }
-    bool setEnabled(bool enabled) override { return !enabled; }
 };
 
 // The running process: a new instance is started detached, and terminating quits Qt's event

@@ -17,10 +17,14 @@ LinuxPlatform::LinuxPlatform(const LinuxPlatformOptions& options)
       notifier(sessionBus, logSink),
       processLauncher(processWorker, mainQueue),
       shortcutCommands(options.shortcutsFolder),
+      loginItem(posix::XdgAutostartEntry::defaultFolder(), options.executable),
       appInstance(mainQueue, logSink),
       alerts(logSink),
       shell(logSink),
-      systemPower(systemBus, sessionBus, mainQueue, logSink) {}
+      systemPower(systemBus, sessionBus, mainQueue, logSink),
+      notificationPermission(mainQueue, [this] { return notifier.serviceAvailable(); }),
+      notificationSettings(processLauncher),
+      program(buildProgramInfo()) {}
 
 PlatformPorts LinuxPlatform::ports() {
     return PlatformPorts{
@@ -44,6 +48,16 @@ PlatformPorts LinuxPlatform::ports() {
         .alerts = alerts,
         .shell = shell,
         .systemPower = systemPower,
+        // Typing is not offered: the session is asked to unlock itself.
+        .unlockMethod = UnlockMethod::sessionRequest,
+        .keychain = noTyping,
+        .keyInjector = noTyping,
+        .sessionUnlock = screenSession,
+        .userActivity = noTyping,
+        .notificationPermission = notificationPermission,
+        .notificationSettings = notificationSettings,
+        .http = http,
+        .program = program,
     };
 }
 

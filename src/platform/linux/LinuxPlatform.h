@@ -9,15 +9,19 @@
 #include "platform/linux/JournalLogSink.h"
 #include "platform/linux/LogindScreenSession.h"
 #include "platform/linux/LogindSystemPower.h"
+#include "platform/linux/BuildProgramInfo.h"
+#include "platform/linux/QtHttpClient.h"
 #include "platform/linux/QtMainQueue.h"
 #include "platform/linux/QtWorkerThread.h"
 #include "platform/linux/ShortcutFolder.h"
+#include "platform/posix/DesktopNotificationSettings.h"
 #include "platform/posix/DirectorySoundFiles.h"
 #include "platform/posix/JsonSettingsFile.h"
 #include "platform/posix/PosixProcessLauncher.h"
 #include "platform/posix/StreamSinks.h"
 #include "platform/posix/SystemClock.h"
 #include "platform/posix/ThreadExecutor.h"
+#include "platform/posix/XdgAutostartEntry.h"
 
 #include <QDBusConnection>
 
@@ -32,6 +36,8 @@ struct LinuxPlatformOptions {
     // The folder holding Sounds/ and the program's other resources.
     std::filesystem::path resources;
     std::filesystem::path shortcutsFolder = ShortcutFolder::defaultFolder();
+    // The program the autostart entry starts at login.
+    std::string executable = "ambleguard";
 };
 
 // Every port of the program on this Linux desktop: Qt's event loop as the main queue, one
@@ -67,11 +73,16 @@ class LinuxPlatform {
     posix::ThreadExecutor processWorker;
     posix::PosixProcessLauncher processLauncher;
     ShortcutFolder shortcutCommands;
-    UnavailableLoginItem loginItem;
+    posix::XdgAutostartEntry loginItem;
     QtAppInstance appInstance;
     LoggedAlerts alerts;
     HeadlessAppShell shell;
     LogindSystemPower systemPower;
+    NoTyping noTyping;
+    ServicePresenceNotificationPermission notificationPermission;
+    posix::DesktopNotificationSettings notificationSettings;
+    QtHttpClient http;
+    ProgramInfo program;
 };
 
 }  // namespace ambleguard::linuxdesktop

@@ -158,6 +158,19 @@ std::optional<std::string> LogindScreenSession::lockScreenImmediately() {
     return std::nullopt;
 }
 
+std::optional<std::string> LogindScreenSession::requestUnlock() {
+    if (sessionPath_.isEmpty()) {
+        return noSessionReason_.toStdString();
+    }
+    const auto call =
+        QDBusMessage::createMethodCall(kLogind, sessionPath_, kSession, QStringLiteral("Unlock"));
+    const QDBusMessage reply = callAndWait(system_, call);
+    if (reply.type() != QDBusMessage::ReplyMessage) {
+        return QStringLiteral("Session.Unlock failed (%1)").arg(errorText(reply)).toStdString();
+    }
+    return std::nullopt;
+}
+
 std::optional<std::int32_t> LogindScreenSession::startScreenSaver() {
     for (const auto& saver : kScreenSavers) {
         auto call = QDBusMessage::createMethodCall(saver.service, saver.path, saver.service,

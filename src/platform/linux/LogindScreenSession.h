@@ -3,6 +3,7 @@
 #include "base/Log.h"
 #include "base/Signal.h"
 #include "platform/ScreenSession.h"
+#include "platform/SessionUnlock.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -24,7 +25,7 @@ namespace ambleguard::linuxdesktop {
 //
 // Lives on the main thread; notices are delivered there. Without logind (or without a session)
 // the lock state is unknown and locking reports why it cannot.
-class LogindScreenSession final : public QObject, public ScreenSession {
+class LogindScreenSession final : public QObject, public ScreenSession, public SessionUnlock {
     Q_OBJECT
 
   public:
@@ -42,6 +43,10 @@ class LogindScreenSession final : public QObject, public ScreenSession {
     std::optional<bool> screenIsLockedNow() const override;
     [[nodiscard]] Connection observe(ScreenNotice notice, std::function<void()> handler) override;
     std::optional<std::string> lockScreenImmediately() override;
+
+    // Asking logind to unlock our own session; GNOME's and KDE's lock screens honour it.
+    bool sessionFound() const override { return !sessionPath_.isEmpty(); }
+    std::optional<std::string> requestUnlock() override;
     std::optional<std::int32_t> startScreenSaver() override;
     std::optional<std::string> launchScreenSaverApplication() override;
     std::string_view directLockEntryPoint() const override {

@@ -62,10 +62,6 @@ void SimAppShell::startUpdater(bool startUpdating) {
     record(startUpdating ? "updater created and started" : "updater created, not started");
 }
 
-void SimAppShell::checkForUpdates() {
-    record("update check");
-}
-
 void SimAppShell::userFinishesOnboarding() {
     if (!windowOpen_) {
         return;

@@ -27,7 +27,6 @@ class SimAppShell final : public AppShell {
     void setupMainInterface(bool hidePopoverAnchor) override;
     void updateStatusItem() override;
     void startUpdater(bool startUpdating) override;
-    void checkForUpdates() override;
 
     // The user at the onboarding window. Both do nothing while no window is open.
     void userFinishesOnboarding();

@@ -19,7 +19,10 @@ SimPlatform::SimPlatform(SimPlatformOptions options, LogSink& logSink_, ConsoleO
       shortcutCommands("/usr/bin/shortcuts"),
       systemPower(loop),
       lockScreen(screenSession, idleClock, loop, clock, std::move(options.lockScreen)),
-      unlockMethod(options.unlockMethod) {
+      unlockMethod(options.unlockMethod),
+      notificationPermission(loop),
+      http(loop, std::move(options.versionAnswer)),
+      program(std::move(options.program)) {
     for (auto& item : options.keychain) {
         keychain.place(std::move(item));
     }
@@ -52,6 +55,10 @@ PlatformPorts SimPlatform::ports() {
         .keyInjector = lockScreen,
         .sessionUnlock = lockScreen,
         .userActivity = lockScreen,
+        .notificationPermission = notificationPermission,
+        .notificationSettings = notificationSettings,
+        .http = http,
+        .program = program,
     };
 }
 

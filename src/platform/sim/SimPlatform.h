@@ -6,10 +6,12 @@
 #include "platform/sim/SimAppShell.h"
 #include "platform/sim/SimBluetoothWorld.h"
 #include "platform/sim/SimClock.h"
+#include "platform/sim/SimHttpClient.h"
 #include "platform/sim/SimIdleClock.h"
 #include "platform/sim/SimKeychain.h"
 #include "platform/sim/SimLockScreen.h"
 #include "platform/sim/SimMainLoop.h"
+#include "platform/sim/SimNotificationPermission.h"
 #include "platform/sim/SimProcessLauncher.h"
 #include "platform/sim/SimScreenSession.h"
 #include "platform/sim/SimShellPorts.h"
@@ -31,6 +33,12 @@ struct SimPlatformOptions {
     SimLockScreenConfig lockScreen;
     UnlockMethod unlockMethod = UnlockMethod::keystrokes;
     std::vector<SimKeychain::Item> keychain;
+    // The running build and its version service, and what that service answers. Unless told
+    // otherwise, the service exists and reports the running build, so there is no update.
+    ProgramInfo program{.build = "1",
+                        .updateEndpoint = "https://updates.ambleguard.test",
+                        .downloadPage = "https://ambleguard.test/download"};
+    HttpResult versionAnswer = HttpResponse{200, "1\n"};
 };
 
 // Every port of the program, simulated, on one virtual clock and main loop. Log lines and
@@ -68,6 +76,10 @@ class SimPlatform {
     SimKeychain keychain;
     SimLockScreen lockScreen;
     UnlockMethod unlockMethod;
+    SimNotificationPermission notificationPermission;
+    SimNotificationSettingsLink notificationSettings;
+    SimHttpClient http;
+    ProgramInfo program;
 };
 
 }  // namespace ambleguard::sim

@@ -4,25 +4,46 @@
 #include "platform/AppInstance.h"
 #include "platform/LoginItem.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace ambleguard::sim {
 
-// Launch at login kept in memory.
+// Launch at login kept in memory. Changes succeed unless a refusal is set, which then answers
+// every change until cleared.
 class SimLoginItem final : public LoginItem {
   public:
-    bool isEnabled() const override { return enabled_; }
-    bool setEnabled(bool enabled) override {
-        enabled_ = enabled;
-        ++changes_;
-        return true;
+    Status status() const override { return status_; }
+    std::optional<std::string> registerItem() override {
+        ++registrations_;
+        if (refusal_) {
+            return refusal_;
+        }
+        status_ = Status::enabled;
+        return std::nullopt;
     }
-    int changes() const { return changes_; }
+    std::optional<std::string> unregisterItem() override {
+        ++unregistrations_;
+        if (refusal_) {
+            return refusal_;
+        }
+        status_ = Status::notRegistered;
+        return std::nullopt;
+    }
+
+    bool isEnabled() const { return status_ == Status::enabled; }
+    // What the user did in the system's own settings.
+    void setStatus(Status status) { status_ = status; }
+    void refuseWith(std::optional<std::string> error) { refusal_ = std::move(error); }
+    int registrations() const { return registrations_; }
+    int unregistrations() const { return unregistrations_; }
 
   private:
-    bool enabled_ = false;
-    int changes_ = 0;
+    Status status_ = Status::notRegistered;
+    std::optional<std::string> refusal_;
+    int registrations_ = 0;
+    int unregistrations_ = 0;
 };
 
 // Records relaunch and termination requests instead of acting on them.
