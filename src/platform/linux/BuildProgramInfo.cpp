@@ -1,6 +1,6 @@
 #include "platform/linux/BuildProgramInfo.h"
 
-namespace ambleguard::linux_desktop {
+namespace ambleguard::linuxdesktop {
 
 ProgramInfo buildProgramInfo() {
     ProgramInfo info;
@@ -13,4 +13,4 @@ ProgramInfo buildProgramInfo() {
     return info;
 }
 
-}  // namespace ambleguard::linux_desktop
+}  // namespace ambleguard::linuxdesktop

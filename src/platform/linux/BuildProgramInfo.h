@@ -2,10 +2,10 @@
 
 #include "platform/ProgramInfo.h"
 
-namespace ambleguard::linux_desktop {
+namespace ambleguard::linuxdesktop {
 
 // The running program's build number, version service and download page, as this build was
 // configured (AMBLEGUARD_BUILD_NUMBER, AMBLEGUARD_UPDATE_ENDPOINT, AMBLEGUARD_DOWNLOAD_PAGE).
 ProgramInfo buildProgramInfo();
 
-}  // namespace ambleguard::linux_desktop
+}  // namespace ambleguard::linuxdesktop

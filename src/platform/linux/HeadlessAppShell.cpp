@@ -53,8 +53,4 @@ void HeadlessAppShell::startUpdater(bool startUpdating) {
     log_.debug("No update checker in this build (asked to start: {})", startUpdating);
 }
 
-void HeadlessAppShell::checkForUpdates() {
-    log_.debug("No update checker in this build");
-}
-
 }  // namespace ambleguard::linuxdesktop

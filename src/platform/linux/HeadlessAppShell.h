@@ -25,7 +25,6 @@ class HeadlessAppShell final : public AppShell {
     void setupMainInterface(bool hidePopoverAnchor) override;
     void updateStatusItem() override {}
     void startUpdater(bool startUpdating) override;
-    void checkForUpdates() override;
 
     // True while onboarding is waiting (as if its window were open).
     bool onboardingOpen() const { return onboarding_.has_value(); }

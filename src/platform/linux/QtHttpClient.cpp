@@ -6,7 +6,7 @@
 #include <QNetworkRequest>
 #include <QUrl>
 
-namespace ambleguard::linux_desktop {
+namespace ambleguard::linuxdesktop {
 
 namespace {
 
@@ -62,4 +62,4 @@ void QtHttpClient::get(std::string url, Completion completion) {
                      });
 }
 
-}  // namespace ambleguard::linux_desktop
+}  // namespace ambleguard::linuxdesktop

@@ -6,7 +6,7 @@
 
 class QNetworkAccessManager;
 
-namespace ambleguard::linux_desktop {
+namespace ambleguard::linuxdesktop {
 
 // GET requests through Qt Network. Lives on a thread with a running Qt event loop (the main
 // thread) and delivers every completion there. A request that has not finished after the
@@ -28,4 +28,4 @@ class QtHttpClient final : public HttpClient {
     std::unique_ptr<QNetworkAccessManager> manager_;
 };
 
-}  // namespace ambleguard::linux_desktop
+}  // namespace ambleguard::linuxdesktop

@@ -1,5 +1,7 @@
 #include "platform/linux/QtMainQueue.h"
 
+#include "base/Sequence.h"
+
 #include "base/Time.h"
 
 #include <QThread>
@@ -109,6 +111,7 @@ void QtMainQueue::runDue() {
                                       nextSequence_++, item.entry});
             }
         }
+        ScopedSequence sequence(this);
         item.entry->task();
     }
     rearm();

@@ -1,5 +1,7 @@
 #include "platform/linux/QtWorkerThread.h"
 
+#include "base/Sequence.h"
+
 namespace ambleguard::linuxdesktop {
 
 QtWorkerThread::QtWorkerThread(const QString& name) : context_(new QObject) {
@@ -17,7 +19,13 @@ void QtWorkerThread::post(Task task) {
     if (stopped_) {
         return;
     }
-    QMetaObject::invokeMethod(context_, std::move(task), Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        context_,
+        [this, task = std::move(task)] {
+            ScopedSequence sequence(this);
+            task();
+        },
+        Qt::QueuedConnection);
 }
 
 void QtWorkerThread::runSync(const Task& task) {
@@ -25,6 +33,10 @@ void QtWorkerThread::runSync(const Task& task) {
         task();
         return;
     }
+    const auto marked = [this, &task] {
+        ScopedSequence sequence(this);
+        task();
+    };
     {
         std::lock_guard lock(mutex_);
         if (stopped_) {
@@ -33,7 +45,7 @@ void QtWorkerThread::runSync(const Task& task) {
     }
     // The lock is not held while waiting: the task may post to this executor.
     QMetaObject::invokeMethod(
-        context_, [&task] { task(); }, Qt::BlockingQueuedConnection);
+        context_, marked, Qt::BlockingQueuedConnection);
 }
 
 bool QtWorkerThread::isCurrent() const {

@@ -1,5 +1,7 @@
 #include "platform/sim/SimMainLoop.h"
 
+#include "base/Sequence.h"
+
 #include <stdexcept>
 
 namespace ambleguard::sim {

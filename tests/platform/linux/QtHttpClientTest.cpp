@@ -119,7 +119,7 @@ class UpdateCheckOverHttpTest : public ::testing::Test {
 
     LoopbackServer server;
     QtTestQueue queue;
-    linux_desktop::QtHttpClient http;
+    linuxdesktop::QtHttpClient http;
     sim::MemorySettings persistence;
     sim::RecordingLogSink log;
     SettingsStore settings{persistence, log};
