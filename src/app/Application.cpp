@@ -17,7 +17,6 @@ Application::Application(const PlatformPorts& ports)
       returnActions(ports.settings, ports.clock, ports.mainQueue, ports.logSink, ports.console,
                     screenLock, schedule, unlockTest, unlocker, unlockOnTouch, shortcuts,
                     sequencing),
-      connections_(ports.logSink),
       scanner(BluetoothScanner::Dependencies{
           .clock = ports.clock,
           .mainQueue = ports.mainQueue,
@@ -27,7 +26,6 @@ Application::Application(const PlatformPorts& ports)
           .settings = ports.settings,
           .logSink = ports.logSink,
           .readout = readout,
-          .connections = connections_,
           .sounds = sounds,
           .screenLock = screenLock,
           .schedule = schedule,
@@ -36,6 +34,10 @@ Application::Application(const PlatformPorts& ports)
           .unlockOnTouch = unlockOnTouch,
           .notifier = ports.notifier,
       }),
+      controllerMonitor(ports.bluetoothController, ports.mainQueue, ports.clock, ports.logSink),
+      hotspotMonitor(ports.networkLinks, ports.logSink),
+      hotspotAlerts(ports.clock, ports.settings, ports.notifier, ports.logSink,
+                    [this] { return scanner.currentScanMode(); }),
       resets(ports.settings, ports.loginItem, ports.appInstance, ports.alerts, ports.mainQueue,
              ports.logSink, [this] { scanGate_.stopScanningPermanently(); }),
       delegate(AppDelegate::Dependencies{
@@ -57,6 +59,13 @@ Application::Application(const PlatformPorts& ports)
     unlockNotices_ = ports.screenSession.observe(ScreenNotice::unlocked, [this] {
         scanner.handleScreenLockChange("com.apple.screenIsUnlocked");
     });
+    // The end of a tether is logged by the monitor and otherwise of no concern.
+    hotspotMonitor.onChange = [this](std::optional<HotspotMonitor::Kind> kind) {
+        if (kind) {
+            hotspotAlerts.handleHotspotChange(*kind);
+        }
+    };
+    hotspotMonitor.start();
 }
 
 void Application::launch() {

@@ -10,8 +10,10 @@
 #include "app/AppDelegate.h"
 #include "app/PlatformPorts.h"
 #include "app/ScanGateTarget.h"
+#include "bluetooth/BluetoothIOMonitor.h"
 #include "bluetooth/BluetoothScanner.h"
-#include "bluetooth/NoConnectionFeed.h"
+#include "bluetooth/HotspotAlerts.h"
+#include "bluetooth/HotspotMonitor.h"
 #include "feedback/EventSoundPlayer.h"
 #include "presence/SignalReadout.h"
 #include "settings/SettingsReset.h"
@@ -54,12 +56,12 @@ class Application {
     AwayActionSequencer awayActions;
     ReturnActionSequencer returnActions;
 
-  private:
-    // Until the connection feed exists, readings come from advertisements only.
-    NoConnectionFeed connections_;
-
-  public:
     BluetoothScanner scanner;
+    // Diagnostics of the host controller and tethers to a phone, beside the scanner: neither
+    // changes what it decides.
+    BluetoothIOMonitor controllerMonitor;
+    HotspotMonitor hotspotMonitor;
+    HotspotAlerts hotspotAlerts;
 
   private:
     // What the scan gate asks of the scanner, forwarded to it.

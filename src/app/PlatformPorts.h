@@ -7,10 +7,12 @@
 #include "platform/AppInstance.h"
 #include "platform/AppShell.h"
 #include "platform/BleCentral.h"
+#include "platform/BluetoothController.h"
 #include "platform/Clock.h"
 #include "platform/Console.h"
 #include "platform/IdleClock.h"
 #include "platform/LoginItem.h"
+#include "platform/NetworkLinks.h"
 #include "platform/Notifier.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/ScreenSession.h"
@@ -36,6 +38,10 @@ struct PlatformPorts {
     ConsoleOutput& console;
     SettingsStore& settings;
     BleCentralPort& bluetooth;
+    // The host controller, for diagnostics only.
+    BluetoothController& bluetoothController;
+    // Network links, to notice a tether to a phone.
+    NetworkLinks& networkLinks;
     ScreenSession& screenSession;
     SoundOutput& soundOutput;
     const SoundFiles& soundFiles;

@@ -5,6 +5,7 @@
 #include "base/Published.h"
 #include "base/Signal.h"
 #include "bluetooth/CentralLifecycle.h"
+#include "bluetooth/ConnectionFeed.h"
 #include "bluetooth/DeviceDiscovery.h"
 #include "bluetooth/ScanMode.h"
 #include "platform/BleCentral.h"
@@ -27,7 +28,9 @@ namespace ambleguard {
 // delegate of the central: advertisements go to discovery, state changes and restoration to the
 // lifecycle. The logic of each lives in its own component; this class wires them together and
 // is what the rest of the program talks to.
-class BluetoothScanner final : private ScannerControl, private BleCentralDelegate {
+class BluetoothScanner final : private ScannerControl,
+                               private BleCentralDelegate,
+                               private ConnectionFeed::Host {
   public:
     using DevicePresenceState = ambleguard::DevicePresenceState;
     using RSSIBuffer = ambleguard::RSSIBuffer;
@@ -43,7 +46,6 @@ class BluetoothScanner final : private ScannerControl, private BleCentralDelegat
         SettingsStore& settings;
         LogSink& logSink;
         SignalReadout& readout;
-        ConnectionAttempts& connections;
         EventSounds& sounds;
         const ScreenLockControl& screenLock;
         ScheduleGate& schedule;
@@ -63,6 +65,7 @@ class BluetoothScanner final : private ScannerControl, private BleCentralDelegat
     const PresenceEngine& presenceEngine() const { return presenceEngine_; }
     DeviceDiscovery& discovery() { return discovery_; }
     CentralLifecycle& lifecycle() { return lifecycle_; }
+    ConnectionFeed& connectionFeed() { return connectionFeed_; }
     // Where the producers hand readings (Bluetooth executor).
     ReadingSink& readingSink() { return pipeline_; }
     // What the tracked-device selection resets (main queue).
@@ -98,7 +101,11 @@ class BluetoothScanner final : private ScannerControl, private BleCentralDelegat
     void stopScanning() { lifecycle_.stopScanning(); }
     void stopScanningPermanently() { lifecycle_.stopScanningPermanently(); }
     void setScanMode(bool onboarding) { lifecycle_.setScanMode(onboarding); }
-    ScanMode currentScanMode() const { return lifecycle_.currentScanMode(); }
+    // Onboarding's signal calibration may use the connection feed while it runs.
+    void setOnboardingCalibrationConnectAllowed(bool allowed) {
+        connectionFeed_.setOnboardingCalibrationConnectAllowed(allowed);
+    }
+    ScanMode currentScanMode() const override { return lifecycle_.currentScanMode(); }
     void setCanScan(bool canScan) { lifecycle_.setCanScan(canScan); }
     void setScanTriggered(bool triggered) { lifecycle_.setScanTriggered(triggered); }
     void resetBluetooth() override { lifecycle_.resetBluetooth(); }
@@ -139,7 +146,14 @@ class BluetoothScanner final : private ScannerControl, private BleCentralDelegat
     void peripheralDidReadRSSI(const PeripheralRef& peripheral, int rssi,
                                const std::optional<std::string>& error) override;
 
+    // ConnectionFeed::Host.
+    BleCentral* centralManager() const override { return lifecycle_.centralManager(); }
+    TrackedSelection::Snapshot trackedDevice() const override;
+    void processLinkRSSI(int rssi) override { pipeline_.processRSSI(rssi); }
+
     Logger log_;
+    // First: everything below hands it requests, and it outlives the central's callbacks.
+    ConnectionFeed connectionFeed_;
     PresenceEngine presenceEngine_;
     OutOfRangeAlerts alerts_;
     ReadingPipeline pipeline_;

@@ -55,7 +55,6 @@ struct ScannerWorld {
             .settings = settings,
             .logSink = log,
             .readout = readout,
-            .connections = actions,
             .sounds = actions,
             .screenLock = actions,
             .schedule = actions,

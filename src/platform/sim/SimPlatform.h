@@ -4,10 +4,12 @@
 #include "platform/sim/MemorySettings.h"
 #include "platform/sim/RecordingNotifier.h"
 #include "platform/sim/SimAppShell.h"
+#include "platform/sim/SimBluetoothController.h"
 #include "platform/sim/SimBluetoothWorld.h"
 #include "platform/sim/SimClock.h"
 #include "platform/sim/SimIdleClock.h"
 #include "platform/sim/SimMainLoop.h"
+#include "platform/sim/SimNetworkLinks.h"
 #include "platform/sim/SimProcessLauncher.h"
 #include "platform/sim/SimScreenSession.h"
 #include "platform/sim/SimShellPorts.h"
@@ -47,6 +49,8 @@ class SimPlatform {
     MemorySettings persistence;
     SettingsStore settings;
     SimBluetoothWorld bluetooth;
+    SimBluetoothController bluetoothController;
+    SimNetworkLinks networkLinks;
     SimScreenSession screenSession;
     SimSoundOutput soundOutput;
     SimSoundFiles soundFiles;
