@@ -70,4 +70,14 @@ class BluetoothController {
     virtual ControllerReading readProperties() const = 0;
 };
 
+// Where the controller cannot be watched: diagnostics say so once and stay passive.
+class NullBluetoothController final : public BluetoothController {
+  public:
+    std::variant<Connection, ControllerWatchError> watch(
+        Executor&, std::function<void(ControllerEvent)>) override {
+        return ControllerWatchError{};
+    }
+    ControllerReading readProperties() const override { return {}; }
+};
+
 }  // namespace ambleguard

@@ -33,4 +33,13 @@ class NetworkLinks {
     virtual std::optional<std::vector<NetworkInterface>> interfaces() const = 0;
 };
 
+// Where the network configuration cannot be watched: tether detection stays off.
+class NullNetworkLinks final : public NetworkLinks {
+  public:
+    std::optional<Connection> watch(std::function<void()>) override { return std::nullopt; }
+    std::optional<std::vector<NetworkInterface>> interfaces() const override {
+        return std::nullopt;
+    }
+};
+
 }  // namespace ambleguard
