@@ -4,17 +4,18 @@ namespace ambleguard {
 
 Application::Application(const PlatformPorts& ports)
     : ports_(ports),
-      schedule(ports.settings, ports.clock, ports.logSink),
-      activity(ports.settings, ports.idleClock),
-      sounds(ports.settings, ports.soundFiles, ports.soundOutput, ports.mainQueue, ports.logSink),
-      screenLock(ports.screenSession, ports.settings, ports.clock, ports.logSink, ports.console),
+      settings(ports.settingsPersistence, ports.logSink),
+      schedule(settings, ports.clock, ports.logSink),
+      activity(settings, ports.idleClock),
+      sounds(settings, ports.soundFiles, ports.soundOutput, ports.mainQueue, ports.logSink),
+      screenLock(ports.screenSession, settings, ports.clock, ports.logSink, ports.console),
       unlocker(ports.logSink),
       unlockOnTouch(ports.logSink),
       shortcuts(ports.shortcutsToolPath, ports.processLauncher, ports.mainQueue, ports.logSink),
       sequencing(ports.logSink),
-      awayActions(ports.settings, ports.clock, ports.mainQueue, ports.logSink, ports.console,
-                  screenLock, schedule, activity, unlockTest, shortcuts, sequencing),
-      returnActions(ports.settings, ports.clock, ports.mainQueue, ports.logSink, ports.console,
+      awayActions(settings, ports.clock, ports.mainQueue, ports.logSink, ports.console, screenLock,
+                  schedule, activity, unlockTest, shortcuts, sequencing),
+      returnActions(settings, ports.clock, ports.mainQueue, ports.logSink, ports.console,
                     screenLock, schedule, unlockTest, unlocker, unlockOnTouch, shortcuts,
                     sequencing),
       scanner(BluetoothScanner::Dependencies{
@@ -23,25 +24,35 @@ Application::Application(const PlatformPorts& ports)
           .bluetoothQueue = ports.bluetoothQueue,
           .peripheralQueue = ports.peripheralQueue,
           .bluetooth = ports.bluetooth,
-          .settings = ports.settings,
+          .settings = settings,
           .logSink = ports.logSink,
           .readout = readout,
+      }),
+      outOfRangeAlerts(ports.clock, settings, ports.notifier, scanner.presenceEngine(), readout,
+                       ports.logSink),
+      reactions(PresenceReactions::Dependencies{
+          .clock = ports.clock,
+          .settings = settings,
+          .logSink = ports.logSink,
+          .pipeline = scanner.pipeline(),
+          .scanner = scanner,
+          .connections = scanner.connectionFeed(),
           .sounds = sounds,
           .screenLock = screenLock,
           .schedule = schedule,
           .awayActions = awayActions,
           .returnActions = returnActions,
           .unlockOnTouch = unlockOnTouch,
-          .notifier = ports.notifier,
+          .notifications = outOfRangeAlerts,
       }),
       controllerMonitor(ports.bluetoothController, ports.mainQueue, ports.clock, ports.logSink),
       hotspotMonitor(ports.networkLinks, ports.logSink),
-      hotspotAlerts(ports.clock, ports.settings, ports.notifier, ports.logSink,
+      hotspotAlerts(ports.clock, settings, ports.notifier, ports.logSink,
                     [this] { return scanner.currentScanMode(); }),
-      resets(ports.settings, ports.loginItem, ports.appInstance, ports.alerts, ports.mainQueue,
+      resets(settings, ports.loginItem, ports.appInstance, ports.alerts, ports.mainQueue,
              ports.logSink, [this] { scanGate_.stopScanningPermanently(); }),
       delegate(AppDelegate::Dependencies{
-          .settings = ports.settings,
+          .settings = settings,
           .mainQueue = ports.mainQueue,
           .logSink = ports.logSink,
           .shell = ports.shell,
@@ -51,14 +62,15 @@ Application::Application(const PlatformPorts& ports)
           .scanner = scanGate_,
           .unlockOnTouch = unlockOnTouch,
       }) {
-    // The scanner reacts to the session's lock notices after the lock state has taken them in,
+    // Monitoring reacts to the session's lock notices after the lock state has taken them in,
     // because it was registered later.
-    lockNotices_ = ports.screenSession.observe(ScreenNotice::locked, [this] {
-        scanner.handleScreenLockChange("com.apple.screenIsLocked");
-    });
+    lockNotices_ = ports.screenSession.observe(
+        ScreenNotice::locked, [this] { reactions.handleScreenLockChange(kScreenLockedNotice); });
     unlockNotices_ = ports.screenSession.observe(ScreenNotice::unlocked, [this] {
-        scanner.handleScreenLockChange("com.apple.screenIsUnlocked");
+        reactions.handleScreenLockChange(kScreenUnlockedNotice);
     });
+    bluetoothLoss_ = scanner.lifecycle().onBluetoothLost(
+        [this](BluetoothLoss loss) { reactions.decideLockOnBluetoothLoss(loss); });
     // The end of a tether is logged by the monitor and otherwise of no concern.
     hotspotMonitor.onChange = [this](std::optional<HotspotMonitor::Kind> kind) {
         if (kind) {

@@ -8,15 +8,18 @@
 #include "actions/ShortcutRunner.h"
 #include "actions/ShortcutSequencingState.h"
 #include "app/AppDelegate.h"
-#include "app/PlatformPorts.h"
+#include "app/PresenceReactions.h"
 #include "app/ScanGateTarget.h"
 #include "bluetooth/BluetoothIOMonitor.h"
 #include "bluetooth/BluetoothScanner.h"
 #include "bluetooth/HotspotAlerts.h"
 #include "bluetooth/HotspotMonitor.h"
 #include "feedback/EventSoundPlayer.h"
+#include "platform/PlatformPorts.h"
+#include "presence/OutOfRangeAlerts.h"
 #include "presence/SignalReadout.h"
 #include "settings/SettingsReset.h"
+#include "settings/SettingsStore.h"
 #include "unlock/IdleUnlockTestStatus.h"
 #include "unlock/LoggingScreenUnlocker.h"
 #include "unlock/LoggingUnlockOnTouch.h"
@@ -43,6 +46,7 @@ class Application {
     PlatformPorts ports_;
 
   public:
+    SettingsStore settings;
     SignalReadout readout;
     ScheduleManager schedule;
     ActivityMonitor activity;
@@ -57,6 +61,8 @@ class Application {
     ReturnActionSequencer returnActions;
 
     BluetoothScanner scanner;
+    OutOfRangeAlerts outOfRangeAlerts;
+    PresenceReactions reactions;
     // Diagnostics of the host controller and tethers to a phone, beside the scanner: neither
     // changes what it decides.
     BluetoothIOMonitor controllerMonitor;
@@ -87,6 +93,7 @@ class Application {
   private:
     Connection lockNotices_;
     Connection unlockNotices_;
+    Connection bluetoothLoss_;
 };
 
 }  // namespace ambleguard

@@ -1,12 +1,12 @@
 #include "bluetooth/BluetoothScanner.h"
 
+#include "platform/ScreenSession.h"
+
 namespace ambleguard {
 
 BluetoothScanner::BluetoothScanner(const Dependencies& deps)
     : log_(deps.logSink, "BT"),
       connectionFeed_(deps.clock, deps.mainQueue, deps.settings, deps.logSink, *this),
-      alerts_(deps.clock, deps.settings, deps.notifier, presenceEngine_, deps.readout,
-              deps.logSink),
       pipeline_(ReadingPipeline::Dependencies{
           .clock = deps.clock,
           .mainQueue = deps.mainQueue,
@@ -14,15 +14,6 @@ BluetoothScanner::BluetoothScanner(const Dependencies& deps)
           .logSink = deps.logSink,
           .readout = deps.readout,
           .engine = presenceEngine_,
-          .scanner = *this,
-          .connections = connectionFeed_,
-          .sounds = deps.sounds,
-          .screenLock = deps.screenLock,
-          .schedule = deps.schedule,
-          .awayActions = deps.awayActions,
-          .returnActions = deps.returnActions,
-          .unlockOnTouch = deps.unlockOnTouch,
-          .notifications = alerts_,
       }),
       discovery_(deps.clock, deps.mainQueue, deps.peripheralQueue, deps.settings, deps.logSink,
                  pipeline_, connectionFeed_, pipeline_),
@@ -43,12 +34,12 @@ BluetoothScanner::~BluetoothScanner() = default;
 
 void BluetoothScanner::handleSessionResignedActive() {
     log_.info("User switched away");
-    localScreenNotices_.emit(ReadingPipeline::kScreenLockedNotice);
+    localScreenNotices_.emit(kScreenLockedNotice);
 }
 
 void BluetoothScanner::handleSessionBecameActive() {
     log_.info("User switched back");
-    localScreenNotices_.emit(ReadingPipeline::kScreenUnlockedNotice);
+    localScreenNotices_.emit(kScreenUnlockedNotice);
 }
 
 Connection BluetoothScanner::onLocalScreenNotice(std::function<void(std::string_view)> fn) {

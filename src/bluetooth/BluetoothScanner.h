@@ -8,13 +8,11 @@
 #include "bluetooth/ConnectionFeed.h"
 #include "bluetooth/DeviceDiscovery.h"
 #include "bluetooth/ScanMode.h"
+#include "bluetooth/ScannerControl.h"
 #include "platform/BleCentral.h"
-#include "platform/Notifier.h"
-#include "presence/OutOfRangeAlerts.h"
 #include "presence/PresenceEngine.h"
 #include "presence/RSSIBuffer.h"
 #include "presence/ReadingPipeline.h"
-#include "presence/ScannerControl.h"
 
 #include <optional>
 #include <string>
@@ -24,11 +22,11 @@
 namespace ambleguard {
 
 // The one owner of the program's Bluetooth side. It holds the presence engine, the reading
-// pipeline, the out-of-range alerts, device discovery and the central's lifecycle, and is the
+// pipeline, device discovery and the central's lifecycle, and is the
 // delegate of the central: advertisements go to discovery, state changes and restoration to the
 // lifecycle. The logic of each lives in its own component; this class wires them together and
 // is what the rest of the program talks to.
-class BluetoothScanner final : private ScannerControl,
+class BluetoothScanner final : public ScannerControl,
                                private BleCentralDelegate,
                                private ConnectionFeed::Host {
   public:
@@ -46,13 +44,6 @@ class BluetoothScanner final : private ScannerControl,
         SettingsStore& settings;
         LogSink& logSink;
         SignalReadout& readout;
-        EventSounds& sounds;
-        const ScreenLockControl& screenLock;
-        ScheduleGate& schedule;
-        AwayActions& awayActions;
-        ReturnActions& returnActions;
-        UnlockOnTouchControl& unlockOnTouch;
-        Notifier& notifier;
     };
 
     explicit BluetoothScanner(const Dependencies& deps);
@@ -80,13 +71,6 @@ class BluetoothScanner final : private ScannerControl,
     void syncPresenceState(std::string_view source) { pipeline_.syncPresenceState(source); }
     // Forces the engine to gone and publishes it with `source` (for example "system sleep").
     void forcePresenceGone(std::string_view source) { pipeline_.forcePresenceGone(source); }
-    void handleScreenLockChange(std::string_view noticeName) {
-        pipeline_.handleScreenLockChange(noticeName);
-    }
-    void decideLockOnBluetoothLoss(BluetoothLoss loss) {
-        pipeline_.decideLockOnBluetoothLoss(loss);
-    }
-    void showNotification(PresenceEngine::GoneReason reason) { alerts_.showNotification(reason); }
     void resetSignalState() { lifecycle_.resetSignalState(); }
 
     // Fast user switching: the session going to the background looks like a lock to anyone in
@@ -101,11 +85,11 @@ class BluetoothScanner final : private ScannerControl,
     void stopScanning() { lifecycle_.stopScanning(); }
     void stopScanningPermanently() { lifecycle_.stopScanningPermanently(); }
     void setScanMode(bool onboarding) { lifecycle_.setScanMode(onboarding); }
+    ScanMode currentScanMode() const override { return lifecycle_.currentScanMode(); }
     // Onboarding's signal calibration may use the connection feed while it runs.
     void setOnboardingCalibrationConnectAllowed(bool allowed) {
         connectionFeed_.setOnboardingCalibrationConnectAllowed(allowed);
     }
-    ScanMode currentScanMode() const override { return lifecycle_.currentScanMode(); }
     void setCanScan(bool canScan) { lifecycle_.setCanScan(canScan); }
     void setScanTriggered(bool triggered) { lifecycle_.setScanTriggered(triggered); }
     void resetBluetooth() override { lifecycle_.resetBluetooth(); }
@@ -155,7 +139,6 @@ class BluetoothScanner final : private ScannerControl,
     // First: everything below hands it requests, and it outlives the central's callbacks.
     ConnectionFeed connectionFeed_;
     PresenceEngine presenceEngine_;
-    OutOfRangeAlerts alerts_;
     ReadingPipeline pipeline_;
     DeviceDiscovery discovery_;
     Signal<std::string_view> localScreenNotices_;

@@ -241,7 +241,7 @@ void CentralLifecycle::handleCentralStateChange(BleManagerState state) {
             pipeline_.recordRSSIFailure("Bluetooth unauthorized");
             log_.debug("Bluetooth state: Unauthorized");
             bluetoothPermissionStatus_.set(BleAuthorization::denied);
-            pipeline_.decideLockOnBluetoothLoss(BluetoothLoss::unauthorized);
+            bluetoothLost_.emit(BluetoothLoss::unauthorized);
             return;
         case BleManagerState::poweredOff:
             error_.set(std::string(kPoweredOffError));
@@ -249,7 +249,7 @@ void CentralLifecycle::handleCentralStateChange(BleManagerState state) {
             stopScanningPermanently();
             log_.debug("Bluetooth state: Powered Off");
             pipeline_.recordRSSIFailure("Bluetooth powered off");
-            pipeline_.decideLockOnBluetoothLoss(BluetoothLoss::poweredOff);
+            bluetoothLost_.emit(BluetoothLoss::poweredOff);
             return;
         case BleManagerState::unknown:
         case BleManagerState::resetting:
@@ -260,7 +260,7 @@ void CentralLifecycle::handleCentralStateChange(BleManagerState state) {
     error_.set(std::string(kUnavailableError));
     stopScanningPermanently();
     pipeline_.recordRSSIFailure("Bluetooth unavailable");
-    pipeline_.decideLockOnBluetoothLoss(BluetoothLoss::unavailable);
+    bluetoothLost_.emit(BluetoothLoss::unavailable);
 }
 
 void CentralLifecycle::publishPermission(BleAuthorization authorization) {

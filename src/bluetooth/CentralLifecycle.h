@@ -5,13 +5,13 @@
 #include "base/Log.h"
 #include "base/MainQueue.h"
 #include "base/Published.h"
+#include "base/Signal.h"
 #include "bluetooth/ConnectionAttempts.h"
 #include "bluetooth/DeviceDiscovery.h"
 #include "bluetooth/ScanMode.h"
 #include "platform/BleCentral.h"
 #include "platform/Clock.h"
 #include "presence/ReadingPipeline.h"
-#include "presence/ScannerControl.h"
 #include "settings/SettingsStore.h"
 
 #include <atomic>
@@ -22,6 +22,9 @@
 #include <string_view>
 
 namespace ambleguard {
+
+// How Bluetooth went away, for the lock decision.
+enum class BluetoothLoss { poweredOff, unauthorized, unavailable };
 
 // The life of the program's Bluetooth central: creating it, scanning in either mode, following
 // every power and permission state of the stack, taking back what the platform restores,
@@ -116,6 +119,12 @@ class CentralLifecycle final {
         return bluetoothPermissionStatus_;
     }
 
+    // Bluetooth went away (off, denied or unavailable), after the presence was forced to gone
+    // where that applies; whoever decides about locking listens (main queue).
+    [[nodiscard]] Connection onBluetoothLost(std::function<void(BluetoothLoss)> fn) {
+        return bluetoothLost_.connect(std::move(fn));
+    }
+
   private:
     void startOnboardingScan();
     void startMonitoringScan();
@@ -148,6 +157,7 @@ class CentralLifecycle final {
     // powered on; it is adopted once it is.
     bool restoredLinkPending_ = false;
     ScopedTimer noSignalTimer_;
+    Signal<BluetoothLoss> bluetoothLost_;
 
     Published<bool> isScanning_{false};
     Published<std::optional<std::string>> error_{std::nullopt};

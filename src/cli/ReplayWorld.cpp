@@ -1,4 +1,5 @@
 #include "cli/ReplayWorld.h"
+#include "feedback/EventSoundPlayer.h"
 
 #include "settings/SettingsKeys.h"
 
@@ -25,6 +26,7 @@ SettingValues initialSettings(const ReplaySettings& s) {
 sim::SimPlatformOptions replayPlatform(const ReplaySettings& s) {
     sim::SimPlatformOptions options;
     options.settings = initialSettings(s);
+    options.soundFiles = EventSoundPlayer::installedSoundFiles(sim::SimSoundFiles::kResourceRoot);
     return options;
 }
 

@@ -1,4 +1,5 @@
 #include "cli/ScenarioLoader.h"
+#include "feedback/EventSoundPlayer.h"
 
 #include "settings/SettingsKeys.h"
 
@@ -355,6 +356,8 @@ class Loader {
         options.settings.try_emplace(std::string(keys::userHasCompletedOnboarding), true);
         options.settings.try_emplace(std::string(keys::canScan), true);
         options.settings.try_emplace(std::string(keys::scanAllowDuplicates), true);
+        options.soundFiles =
+            EventSoundPlayer::installedSoundFiles(sim::SimSoundFiles::kResourceRoot);
         return true;
     }
 

@@ -356,7 +356,7 @@ void ScenarioRunner::happen(const ScenarioEvent& event) {
         }
         void operator()(const SettingsChange& change) {
             for (const auto& [key, value] : change.values) {
-                p.settings.set(key, value);
+                runner.app.settings.set(key, value);
             }
         }
         void operator()(const NetworkChange& change) {

@@ -139,6 +139,19 @@ void EventSoundPlayer::soundFinished(const Sound* sound) {
     }
 }
 
+std::vector<std::string> EventSoundPlayer::installedSoundFiles(std::string_view resourceRoot) {
+    std::vector<std::string> files;
+    for (const char* resource :
+         {"Drift-leave", "Drift-return", "Pulse-leave", "Pulse-return", "UnlockFailed"}) {
+        files.push_back(fmt::format("{}/{}/{}.{}", resourceRoot, kResourceSubdirectory, resource,
+                                    kBundledExtension));
+    }
+    for (const char* name : {"bell", "complete", "dialog-warning", "message", "suspend-error"}) {
+        files.push_back(fmt::format("{}/{}.{}", kSystemSoundFolder, name, kSystemExtension));
+    }
+    return files;
+}
+
 const std::vector<std::string>& EventSoundPlayer::bundledSoundNames() {
     static const std::vector<std::string> names = {"Drift", "Pulse"};
     return names;

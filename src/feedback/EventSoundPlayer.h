@@ -51,6 +51,10 @@ class EventSoundPlayer final : public EventSounds {
 
     void setPlayHandler(PlayHandler handler) { playHandler_ = std::move(handler); }
 
+    // The files of an installation under `resourceRoot` with the freedesktop sound theme: the
+    // program's own sounds and the system sounds the fallback list names.
+    static std::vector<std::string> installedSoundFiles(std::string_view resourceRoot);
+
     // The program's own sounds, for the settings panel's menus.
     static const std::vector<std::string>& bundledSoundNames();
     // The system's alert sounds (sorted), listed once; a fixed list when the folder cannot be

@@ -6,11 +6,17 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace ambleguard {
 
 // The session's own announcements that the screen was locked or unlocked.
 enum class ScreenNotice { locked, unlocked };
+
+// The names under which the session's lock and unlock notices are passed around in the program
+// (kept as the names other parts of the program and stored logs already use).
+inline constexpr std::string_view kScreenLockedNotice = "com.apple.screenIsLocked";
+inline constexpr std::string_view kScreenUnlockedNotice = "com.apple.screenIsUnlocked";
 
 // The login session's lock screen and screen saver.
 class ScreenSession {

@@ -8,42 +8,6 @@
 
 namespace ambleguard {
 
-namespace {
-
-struct LossTexts {
-    std::string_view suppressed;
-    std::string_view locking;
-    std::string_view notLocking;  // takes the last raw RSSI
-};
-
-LossTexts lossTexts(BluetoothLoss loss) {
-    switch (loss) {
-        case BluetoothLoss::poweredOff:
-            return {"Lock suppressed by schedule (Bluetooth off)",
-                    "(Lock Screen) Bluetooth state: Powered Off, device not nearby",
-                    "Not locking screen despite Bluetooth off - device likely nearby (last RSSI: "
-                    "{})"};
-        case BluetoothLoss::unauthorized:
-            return {"Lock suppressed by schedule (Bluetooth unauthorized)",
-                    "(Lock Screen) Bluetooth unauthorized, device not nearby",
-                    "Not locking screen despite Bluetooth unauthorized - device likely nearby "
-                    "(last RSSI: {})"};
-        case BluetoothLoss::unavailable:
-            break;
-    }
-    return {"Lock suppressed by schedule (Bluetooth unavailable)",
-            "(Lock Screen) Bluetooth not available, device not nearby",
-            "Not locking screen despite Bluetooth unavailable - device likely nearby (last RSSI: "
-            "{})"};
-}
-
-bool isProbe(const PresenceEngine::Effect& effect) {
-    return std::holds_alternative<PresenceEngine::ProbeConnect>(effect) ||
-           std::holds_alternative<PresenceEngine::ProbeReset>(effect);
-}
-
-}  // namespace
-
 double clampFilteredRSSI(double filtered) {
     return std::clamp(filtered, -100.0, 0.0);
 }
@@ -59,19 +23,6 @@ ReadingPipeline::ReadingPipeline(const Dependencies& deps)
       log_(deps.logSink, "BT"),
       readout_(deps.readout),
       engine_(deps.engine),
-      scanner_(deps.scanner),
-      connections_(deps.connections),
-      sounds_(deps.sounds),
-      screenLock_(deps.screenLock),
-      schedule_(deps.schedule),
-      awayActions_(deps.awayActions),
-      returnActions_(deps.returnActions),
-      notifications_(deps.notifications),
-      // A confirmed departure disarms unlock on touch, whatever caused it.
-      deviceGoneSink_([&unlockOnTouch = deps.unlockOnTouch](std::string_view source,
-                                                            DevicePresenceState old) {
-          unlockOnTouch.deviceConfirmedGone(fmt::format("{}, {} -> Absent", source, rawValue(old)));
-      }),
       detectionMode_(deps.settings, keys::detectionMode, "Stable"),
       averageMinRSSI_(deps.settings, keys::averageMinRSSI, -67.0),
       hysteresisAwayBuffer_(deps.settings, keys::hysteresisAwayBuffer, 4.0),
@@ -80,7 +31,9 @@ ReadingPipeline::ReadingPipeline(const Dependencies& deps)
       // Any write may change what the cached settings say; counting writes is enough to know
       // when to read them again. Writes can come from any thread.
       settingsObserver_(deps.settings.onChange(
-          [this] { settingsGeneration_.fetch_add(1, std::memory_order_acq_rel); })) {}
+          [this] { settingsGeneration_.fetch_add(1, std::memory_order_acq_rel); })),
+      presence_(parseDevicePresenceState(storedPresenceState(deps.settings))
+                    .value_or(DevicePresenceState::present)) {}
 
 // --- Readings (Bluetooth executor) ---
 
@@ -90,7 +43,7 @@ void ReadingPipeline::processRSSI(int raw) {
     const auto accepted = filterReading(raw, now, resetRequested);
     if (resetRequested) {
         // The reset belongs to the main queue, like every other change to the Bluetooth stack.
-        mainQueue_.post(liveness_.guarded([this] { scanner_.resetBluetooth(); }));
+        mainQueue_.post(liveness_.guarded([this] { resetRequested_.emit(); }));
     }
     if (!accepted) {
         return;
@@ -221,15 +174,11 @@ const ReadingPipeline::MainSettings& ReadingPipeline::mainSettings() {
 
 void ReadingPipeline::evaluatePresence() {
     const auto effects = engine_.evaluate(clock_.now(), mainSettings().thresholds);
-    // Publish first, so that every consequence below already sees the new state.
+    // Publish first, so that every consequence already sees the new state.
     syncPresenceState("engine decision");
     for (const auto& effect : effects) {
         effectEmitted_.emit(effect);
-        // Probes only make sense while there is a powered central to probe with.
-        if (isProbe(effect) && !scanner_.isCentralPoweredOn()) {
-            continue;
-        }
-        handlePresenceEffect(effect);
+        effectToCarryOut_.emit(effect);
     }
 }
 
@@ -237,123 +186,21 @@ void ReadingPipeline::syncPresenceState(std::string_view source) {
     const DevicePresenceState next = devicePresenceStateFor(engine_.state());
     const DevicePresenceState old = mainSettings().storedPresence;
     if (next == old) {
+        presence_.set(next);
         return;
     }
     log_.debug("Presence: {} -> {} ({})", rawValue(old), rawValue(next), source);
     settings_.setString(keys::devicePresenceState, std::string(rawValue(next)));
+    presence_.set(next);
     presencePublished_.emit(old, next, source);
     if (next == DevicePresenceState::absent) {
-        deviceGoneSink_(source, old);
+        deviceConfirmedGone_.emit(source, old);
     }
-}
-
-void ReadingPipeline::handlePresenceEffect(const PresenceEngine::Effect& effect) {
-    if (const auto* gone = std::get_if<PresenceEngine::BecameGone>(&effect)) {
-        handleDeviceGone(gone->reason);
-    } else if (std::holds_alternative<PresenceEngine::Returned>(effect)) {
-        log_.debug("Device returned");
-        if (!schedule_.shouldSuppress()) {
-            sounds_.play(SoundEvent::deviceReturned);
-        }
-        // Both apply their own gates.
-        returnActions_.performReturnAction();
-        returnActions_.performUnlockOnReturn();
-    } else if (std::holds_alternative<PresenceEngine::CancelledLeaving>(effect)) {
-        log_.debug("Leaving cancelled - signal recovered");
-    } else if (std::holds_alternative<PresenceEngine::ProbeConnect>(effect)) {
-        connections_.attemptConnection("grace-window");
-    } else if (std::holds_alternative<PresenceEngine::ProbeReset>(effect)) {
-        log_.debug("Silence probe -> Bluetooth reset");
-        scanner_.resetBluetooth();
-    }
-}
-
-void ReadingPipeline::handleDeviceGone(PresenceEngine::GoneReason reason) {
-    log_.debug("(Lock Screen) Device gone ({})", toString(reason));
-    if (schedule_.shouldSuppress()) {
-        log_.debug("Lock suppressed by schedule (device gone)");
-        return;
-    }
-    // On a locked screen nobody is there to hear or read about it.
-    if (!screenLock_.isLocked()) {
-        sounds_.play(SoundEvent::deviceLeft);
-        if (settings_.boolForKey(keys::notificationsAllowed)) {
-            notifications_.showNotification(reason);
-        }
-    }
-    // The away action decides itself what a locked screen means for it.
-    awayActions_.performAwayAction();
 }
 
 void ReadingPipeline::forcePresenceGone(std::string_view source) {
     (void)engine_.force(PresenceEngine::Gone{});
     syncPresenceState(source);
-}
-
-void ReadingPipeline::handleScreenLockChange(std::string_view noticeName) {
-    const Instant now = clock_.now();
-    if (noticeName == kScreenUnlockedNotice) {
-        if (scanner_.isCentralPoweredOn()) {
-            log_.debug("Screen unlocked - previous state: {}", storedPresenceState(settings_));
-            settings_.setDate(keys::lastScreenUnlockTime, now);
-            {
-                std::lock_guard lock(mutex_);
-                signal_.consecutiveRSSIFailures = 0;
-                signal_.lastRSSIFailureTime.reset();
-            }
-            if (settings_.boolForKey(keys::canScan)) {
-                scanner_.startScanning();
-            }
-            scanner_.startPresenceTimer();
-        } else {
-            // Without Bluetooth there is no evidence the device is here: stay absent, but do
-            // not run the away action on a screen the user just unlocked.
-            (void)engine_.force(PresenceEngine::Gone{});
-            syncPresenceState("Bluetooth off at unlock");
-            log_.debug("Screen unlocked but Bluetooth is off - maintaining absent state");
-        }
-    } else if (noticeName == kScreenLockedNotice) {
-        const std::string awayShortcut = timeAgo(keys::lastAwayShortcutTime, now);
-        const std::string directLock = timeAgo(keys::lastDirectLockTime, now);
-        const std::string unlock = timeAgo(keys::lastScreenUnlockTime, now);
-        settings_.setDate(keys::lastScreenLockTime, now);
-        log_.debug(
-            "Screen locked - presence: {}, last away shortcut: {}, last direct lock: {}, last "
-            "unlock: {}",
-            storedPresenceState(settings_), awayShortcut, directLock, unlock);
-    }
-}
-
-std::string ReadingPipeline::timeAgo(std::string_view key, Instant now) const {
-    if (auto at = settings_.dateForKey(key)) {
-        return fmt::format("{:.1f}s ago", secondsBetween(*at, now));
-    }
-    return "never";
-}
-
-void ReadingPipeline::decideLockOnBluetoothLoss(BluetoothLoss loss) {
-    const LossTexts texts = lossTexts(loss);
-    int lastRaw = 0;
-    {
-        std::lock_guard lock(mutex_);
-        lastRaw = signal_.lastRawRSSI;
-    }
-    // Without a reading there is no sign the device is near, so that counts as far away.
-    const bool notNearby = !screenLock_.isLocked() && (lastRaw < -60 || lastRaw == 0);
-    if (!notNearby) {
-        log_.debug(fmt::runtime(texts.notLocking), lastRaw);
-        return;
-    }
-    if (schedule_.shouldSuppress()) {
-        log_.debug("{}", texts.suppressed);
-        return;
-    }
-    sounds_.play(SoundEvent::deviceLeft);
-    if (settings_.boolForKey(keys::notificationsAllowed)) {
-        notifications_.showNotification(PresenceEngine::GoneReason::weak);
-    }
-    log_.debug("{}", texts.locking);
-    awayActions_.performAwayAction();
 }
 
 // --- Resets (main queue) ---
@@ -370,6 +217,12 @@ void ReadingPipeline::resetSignalState() {
 void ReadingPipeline::clearBufferAndFailures() {
     std::lock_guard lock(mutex_);
     signal_.rssiBuffer.clear();
+    signal_.consecutiveRSSIFailures = 0;
+    signal_.lastRSSIFailureTime.reset();
+}
+
+void ReadingPipeline::clearFailures() {
+    std::lock_guard lock(mutex_);
     signal_.consecutiveRSSIFailures = 0;
     signal_.lastRSSIFailureTime.reset();
 }
@@ -416,6 +269,11 @@ ReadingPipeline::SignalSnapshot ReadingPipeline::signalSnapshot() const {
     return snapshot;
 }
 
+int ReadingPipeline::lastRawRSSI() const {
+    std::lock_guard lock(mutex_);
+    return signal_.lastRawRSSI;
+}
+
 Connection ReadingPipeline::onReadingAccepted(std::function<void(const AcceptedReading&)> fn) {
     return readingAccepted_.connect(std::move(fn));
 }
@@ -427,6 +285,20 @@ Connection ReadingPipeline::onPresencePublished(
 
 Connection ReadingPipeline::onEffect(std::function<void(const PresenceEngine::Effect&)> fn) {
     return effectEmitted_.connect(std::move(fn));
+}
+
+Connection ReadingPipeline::onEffectToCarryOut(
+    std::function<void(const PresenceEngine::Effect&)> fn) {
+    return effectToCarryOut_.connect(std::move(fn));
+}
+
+Connection ReadingPipeline::onDeviceConfirmedGone(
+    std::function<void(std::string_view, DevicePresenceState)> fn) {
+    return deviceConfirmedGone_.connect(std::move(fn));
+}
+
+Connection ReadingPipeline::onBluetoothResetRequested(std::function<void()> fn) {
+    return resetRequested_.connect(std::move(fn));
 }
 
 }  // namespace ambleguard

@@ -1,27 +1,19 @@
 #pragma once
 
-#include "actions/AwayActions.h"
-#include "actions/ReturnActions.h"
-#include "actions/ScheduleGate.h"
-#include "actions/ScreenLockControl.h"
 #include "base/Liveness.h"
 #include "base/Log.h"
 #include "base/MainQueue.h"
+#include "base/Published.h"
 #include "base/Signal.h"
-#include "bluetooth/ConnectionAttempts.h"
-#include "feedback/EventSounds.h"
 #include "platform/Clock.h"
 #include "presence/DevicePresenceState.h"
 #include "presence/KalmanFilter.h"
-#include "presence/OutOfRangeNotifier.h"
 #include "presence/PresenceEngine.h"
 #include "presence/RSSIBuffer.h"
 #include "presence/ReadingSink.h"
-#include "presence/ScannerControl.h"
 #include "presence/SignalReadout.h"
 #include "settings/BoundSetting.h"
 #include "settings/SettingsStore.h"
-#include "unlock/UnlockInterfaces.h"
 
 #include <atomic>
 #include <cstdint>
@@ -39,18 +31,14 @@ namespace ambleguard {
 double clampFilteredRSSI(double filtered);
 int roundFilteredRSSI(double filtered);
 
-// How Bluetooth went away, for the lock decision.
-enum class BluetoothLoss { poweredOff, unauthorized, unavailable };
-
-// Turns the tracked device's raw RSSI into the published presence state and its consequences.
-// Readings arrive on the Bluetooth executor, where they are checked and smoothed; each then
-// hops to the main queue, where the presence engine decides and the effects are carried out.
-// Everything else runs on the main queue.
+// Turns the tracked device's raw RSSI into the published presence state and the engine's
+// effects. Readings arrive on the Bluetooth executor, where they are checked and smoothed; each
+// then hops to the main queue, where the presence engine decides. What follows from a decision
+// (sounds, alerts, actions, probes) is carried out by whoever subscribes to the effects; the
+// pipeline itself only filters, decides and publishes. Everything but the readings runs on the
+// main queue.
 class ReadingPipeline final : public ReadingSink, public SignalStateResets {
   public:
-    static constexpr std::string_view kScreenLockedNotice = "com.apple.screenIsLocked";
-    static constexpr std::string_view kScreenUnlockedNotice = "com.apple.screenIsUnlocked";
-
     struct Dependencies {
         const Clock& clock;
         MainQueue& mainQueue;
@@ -58,15 +46,6 @@ class ReadingPipeline final : public ReadingSink, public SignalStateResets {
         LogSink& logSink;
         SignalReadout& readout;
         PresenceEngine& engine;
-        ScannerControl& scanner;
-        ConnectionAttempts& connections;
-        EventSounds& sounds;
-        const ScreenLockControl& screenLock;
-        ScheduleGate& schedule;
-        AwayActions& awayActions;
-        ReturnActions& returnActions;
-        UnlockOnTouchControl& unlockOnTouch;
-        OutOfRangeNotifier& notifications;
     };
 
     // A reading that got through validation and the filter.
@@ -91,9 +70,6 @@ class ReadingPipeline final : public ReadingSink, public SignalStateResets {
         std::vector<int> bufferValues;
     };
 
-    // Called when the published state becomes absent, with the source and the state before.
-    using DeviceGoneSink = std::function<void(std::string_view source, DevicePresenceState old)>;
-
     explicit ReadingPipeline(const Dependencies& deps);
     ReadingPipeline(const ReadingPipeline&) = delete;
     ReadingPipeline& operator=(const ReadingPipeline&) = delete;
@@ -106,23 +82,28 @@ class ReadingPipeline final : public ReadingSink, public SignalStateResets {
     void evaluatePresence();
     PresenceThresholds makePresenceThresholds() const;
     void syncPresenceState(std::string_view source);
-    void handlePresenceEffect(const PresenceEngine::Effect& effect);
     // Imposes `gone` (Bluetooth or the machine is unavailable) and publishes it with `source`.
     // The engine's effect is dropped: the caller makes its own lock decision.
     void forcePresenceGone(std::string_view source);
-    void handleScreenLockChange(std::string_view noticeName);
-    void decideLockOnBluetoothLoss(BluetoothLoss loss);
+
+    // The presence as last published (main queue). The settings store keeps a persisted copy
+    // for readers that read it directly.
+    const Published<DevicePresenceState>& presence() const { return presence_; }
 
     // Clears the short-term reading state after a Bluetooth reset or before sleep.
     void resetSignalState();
     // Bluetooth came (back) on: the display buffer and the failure count start over, the
     // filter is kept.
     void clearBufferAndFailures();
+    // The screen was unlocked with Bluetooth on: earlier failures say nothing about now.
+    void clearFailures();
     void shortReset() override;
     void fullReset() override;
     void dropFilter() override;
 
     SignalSnapshot signalSnapshot() const;
+    // The newest raw reading (0: none yet); any thread.
+    int lastRawRSSI() const;
     const PresenceEngine& presenceEngine() const { return engine_; }
 
     // Observers. Accepted readings are announced on the Bluetooth executor, before the
@@ -132,8 +113,18 @@ class ReadingPipeline final : public ReadingSink, public SignalStateResets {
         std::function<void(DevicePresenceState old, DevicePresenceState now,
                            std::string_view source)>
             fn);
-    // Every effect the engine emits, whether or not it is acted on.
+    // Every effect the engine emits, announced before anything acts on it.
     [[nodiscard]] Connection onEffect(std::function<void(const PresenceEngine::Effect&)> fn);
+    // The same effects, for the one component that carries them out, right after the
+    // announcement (so observers always see an effect before its consequences).
+    [[nodiscard]] Connection onEffectToCarryOut(
+        std::function<void(const PresenceEngine::Effect&)> fn);
+    // The published state became absent; with its source and the state before. After the
+    // publication observers.
+    [[nodiscard]] Connection onDeviceConfirmedGone(
+        std::function<void(std::string_view source, DevicePresenceState old)> fn);
+    // A run of zero readings suggests a stuck Bluetooth stack (main queue).
+    [[nodiscard]] Connection onBluetoothResetRequested(std::function<void()> fn);
 
   private:
     // State written by the Bluetooth executor and reset from the main queue.
@@ -163,8 +154,6 @@ class ReadingPipeline final : public ReadingSink, public SignalStateResets {
 
     std::optional<AcceptedReading> filterReading(int raw, Instant now, bool& resetRequested);
     void recordFailureLocked(std::string_view reason, Instant now);
-    void handleDeviceGone(PresenceEngine::GoneReason reason);
-    std::string timeAgo(std::string_view key, Instant now) const;
 
     const Clock& clock_;
     MainQueue& mainQueue_;
@@ -172,15 +161,6 @@ class ReadingPipeline final : public ReadingSink, public SignalStateResets {
     Logger log_;
     SignalReadout& readout_;
     PresenceEngine& engine_;
-    ScannerControl& scanner_;
-    ConnectionAttempts& connections_;
-    EventSounds& sounds_;
-    const ScreenLockControl& screenLock_;
-    ScheduleGate& schedule_;
-    AwayActions& awayActions_;
-    ReturnActions& returnActions_;
-    OutOfRangeNotifier& notifications_;
-    const DeviceGoneSink deviceGoneSink_;
 
     BoundSetting<std::string> detectionMode_;
     BoundSetting<double> averageMinRSSI_;
@@ -198,6 +178,10 @@ class ReadingPipeline final : public ReadingSink, public SignalStateResets {
     Signal<const AcceptedReading&> readingAccepted_;
     Signal<DevicePresenceState, DevicePresenceState, std::string_view> presencePublished_;
     Signal<const PresenceEngine::Effect&> effectEmitted_;
+    Signal<const PresenceEngine::Effect&> effectToCarryOut_;
+    Signal<std::string_view, DevicePresenceState> deviceConfirmedGone_;
+    Signal<> resetRequested_;
+    Published<DevicePresenceState> presence_;
 
     LivenessToken liveness_;  // last: posted work checks it before touching anything above
 };

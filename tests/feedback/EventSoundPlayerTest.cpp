@@ -42,7 +42,8 @@ class EventSoundPlayerTest : public ::testing::Test {
     sim::MemorySettings persistence;
     sim::RecordingLogSink log;
     SettingsStore store{persistence, log};
-    sim::SimSoundFiles files;
+    sim::SimSoundFiles files{
+        EventSoundPlayer::installedSoundFiles(sim::SimSoundFiles::kResourceRoot)};
     sim::SimSoundOutput output{loop};
     std::unique_ptr<EventSoundPlayer> player =
         std::make_unique<EventSoundPlayer>(store, files, output, loop, log);
@@ -197,7 +198,8 @@ TEST_F(EventSoundPlayerTest, SystemSoundNamesFallBackToTheFixedList) {
     files.setUnlistable(kSystem);
     EXPECT_EQ(player->systemSoundNames(), fixed);
 
-    sim::SimSoundFiles emptyTheme;
+    sim::SimSoundFiles emptyTheme{
+        EventSoundPlayer::installedSoundFiles(sim::SimSoundFiles::kResourceRoot)};
     emptyTheme.clearFolder(kSystem);
     emptyTheme.addFile(kSystem + "/bell.ogg");
     EventSoundPlayer other(store, emptyTheme, output, loop, log);

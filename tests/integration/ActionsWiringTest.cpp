@@ -141,7 +141,7 @@ TEST_F(ActionsWiringTest, InShortcutModeADepartureAndAReturnRunTheirShortcutsInT
 
 TEST_F(ActionsWiringTest, LaunchClearsALeftoverAwayShortcutFlag) {
     start({{std::string(keys::awayShortcutRanForCurrentEvent), true}});
-    EXPECT_FALSE(world->platform.settings.boolForKey(keys::awayShortcutRanForCurrentEvent));
+    EXPECT_FALSE(world->app->settings.boolForKey(keys::awayShortcutRanForCurrentEvent));
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ TEST(AppLifecycleTest, FirstLaunchShowsOnboardingInARegularWindowAndLeavesTheSca
     EXPECT_EQ(shell.count("brought to front"), 1u);
     EXPECT_TRUE(shell.onboardingWindowOpen());
     EXPECT_FALSE(shell.mainInterfaceBuilt());
-    EXPECT_TRUE(w.platform.settings.boolForKey(keys::canScan));
+    EXPECT_TRUE(w.app->settings.boolForKey(keys::canScan));
     EXPECT_EQ(shell.count("updater created, not started"), 1u);
     EXPECT_EQ(shell.count("automatic termination disabled: Ambleguard requires continuous "
                           "Bluetooth monitoring"),
@@ -48,7 +48,7 @@ TEST(AppLifecycleTest, ClosingOnboardingBeforeFinishingEndsTheProcess) {
 TEST(AppLifecycleTest, FinishingOnboardingMovesToTheMenuBarWithoutEndingTheProcess) {
     AppWorld w({{std::string(keys::onboardingLaunchAtLoginPreference), true}});
     auto& shell = w.platform.shell;
-    auto& settings = w.platform.settings;
+    auto& settings = w.app->settings;
     w.app->launch();
     w.platform.loop.advanceBy(1.0);
 
@@ -107,7 +107,7 @@ TEST(AppLifecycleTest, TogglingMonitoringStopsScanningAndStartsItAgain) {
 
     delegate.toggleFeature();
     w.platform.loop.runDue();
-    EXPECT_FALSE(w.platform.settings.boolForKey(keys::canScan));
+    EXPECT_FALSE(w.app->settings.boolForKey(keys::canScan));
     EXPECT_FALSE(w.scanning());
     EXPECT_TRUE(
         w.log.contains("Start scan in userDefaultsDidChange - canScan changed from true to false"));
@@ -120,7 +120,7 @@ TEST(AppLifecycleTest, TogglingMonitoringStopsScanningAndStartsItAgain) {
     // From the menu item, its own check mark is what gets flipped.
     EXPECT_FALSE(delegate.toggleFeature(/*menuItemIsOn=*/true));
     w.platform.loop.runDue();
-    EXPECT_FALSE(w.platform.settings.boolForKey(keys::canScan));
+    EXPECT_FALSE(w.app->settings.boolForKey(keys::canScan));
     EXPECT_FALSE(w.scanning());
     EXPECT_TRUE(delegate.toggleFeature(/*menuItemIsOn=*/false));
     w.platform.loop.runDue();
@@ -165,7 +165,7 @@ TEST(AppLifecycleTest, ASettingsChangeElsewhereRedrawsTheIconButDoesNotRunTheGat
     const auto redraws = shell.count("status item redrawn");
     w.log.clear();
 
-    w.platform.settings.setBool(keys::showSignalStrengthInMenuBar, true);
+    w.app->settings.setBool(keys::showSignalStrengthInMenuBar, true);
     EXPECT_EQ(shell.count("status item redrawn"), redraws + 1);
     EXPECT_FALSE(w.log.containsFragment("Check scan state"));
 }
@@ -176,7 +176,7 @@ TEST(AppLifecycleTest, DestroyingTheApplicationReleasesItsObserversAndTimers) {
     w.app.reset();
     const auto calls = w.platform.shell.calls().size();
 
-    w.platform.settings.setBool(keys::canScan, false);
+    w.app->settings.setBool(keys::canScan, false);
     w.platform.systemPower.systemWillSleep();
     w.platform.systemPower.systemDidWake();
     w.platform.loop.advanceBy(AppDelegate::kUpdateCheckInterval + 1.0);

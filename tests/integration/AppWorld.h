@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Application.h"
+#include "feedback/EventSoundPlayer.h"
 #include "platform/sim/RecordingLogSink.h"
 #include "platform/sim/SimPlatform.h"
 #include "settings/SettingsKeys.h"
@@ -43,7 +44,7 @@ class AppWorld {
 
     // What the scan gate turns on and off: the scanner's published scanning state.
     bool scanning() const { return app->scanner.isScanning().get(); }
-    std::string presence() const { return storedPresenceState(platform.settings); }
+    std::string presence() const { return storedPresenceState(app->settings); }
 
     sim::RecordingLogSink log;
     sim::RecordingConsole console;
@@ -53,6 +54,7 @@ class AppWorld {
   private:
     static sim::SimPlatformOptions options(SettingValues settings) {
         sim::SimPlatformOptions o;
+        o.soundFiles = EventSoundPlayer::installedSoundFiles(sim::SimSoundFiles::kResourceRoot);
         o.settings = std::move(settings);
         return o;
     }

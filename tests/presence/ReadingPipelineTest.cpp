@@ -9,22 +9,15 @@
 #include "platform/sim/RecordingLogSink.h"
 #include "platform/sim/SimClock.h"
 #include "platform/sim/SimMainLoop.h"
-#include "presence/PresenceMocks.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsReaders.h"
 
 namespace ambleguard {
 namespace {
 
-using ::testing::InSequence;
-using ::testing::NiceMock;
-using ::testing::Return;
-using Reason = PresenceEngine::GoneReason;
-
 class ReadingPipelineTest : public ::testing::Test {
   protected:
     ReadingPipelineTest() {
-        ON_CALL(scanner, isCentralPoweredOn()).WillByDefault(Return(true));
         pipeline = std::make_unique<ReadingPipeline>(ReadingPipeline::Dependencies{
             .clock = clock,
             .mainQueue = loop,
@@ -32,16 +25,8 @@ class ReadingPipelineTest : public ::testing::Test {
             .logSink = log,
             .readout = readout,
             .engine = engine,
-            .scanner = scanner,
-            .connections = connections,
-            .sounds = sounds,
-            .screenLock = screenLock,
-            .schedule = schedule,
-            .awayActions = away,
-            .returnActions = returns,
-            .unlockOnTouch = unlockOnTouch,
-            .notifications = notifications,
         });
+        resetRequests = pipeline->onBluetoothResetRequested([this] { ++resets; });
     }
 
     // One reading as a producer delivers it: on the Bluetooth executor, then the hop.
@@ -76,21 +61,13 @@ class ReadingPipelineTest : public ::testing::Test {
     SettingsStore settings{persistence, log};
     SignalReadout readout;
     PresenceEngine engine;
-    NiceMock<test::MockScannerControl> scanner;
-    NiceMock<test::MockConnectionAttempts> connections;
-    NiceMock<test::MockEventSounds> sounds;
-    NiceMock<test::MockScreenLock> screenLock;
-    NiceMock<test::MockSchedule> schedule;
-    NiceMock<test::MockAwayActions> away;
-    NiceMock<test::MockReturnActions> returns;
-    NiceMock<test::MockUnlockOnTouch> unlockOnTouch;
-    NiceMock<test::MockOutOfRangeNotifier> notifications;
     std::unique_ptr<ReadingPipeline> pipeline;
+    int resets = 0;
+    Connection resetRequests;
 };
 
 TEST_F(ReadingPipelineTest, ZeroReadingsAreIgnoredAndFourInARowAskForAReset) {
     reading(-60);
-    EXPECT_CALL(scanner, resetBluetooth()).Times(0);
     reading(0);
     reading(0);
     reading(0);
@@ -103,10 +80,10 @@ TEST_F(ReadingPipelineTest, ZeroReadingsAreIgnoredAndFourInARowAskForAReset) {
     reading(0);
     reading(0);
     reading(0);
-    ::testing::Mock::VerifyAndClearExpectations(&scanner);
+    EXPECT_EQ(resets, 0);
 
-    EXPECT_CALL(scanner, resetBluetooth()).Times(1);
     reading(0);
+    EXPECT_EQ(resets, 1);
     EXPECT_TRUE(log.contains("Repeated RSSI = 0 (count: 4) -> Bluetooth reset"));
     EXPECT_EQ(snapshot().rssiZeroCount, 0);
     EXPECT_EQ(engine.readings().size(), 2u);
@@ -212,212 +189,6 @@ TEST_F(ReadingPipelineTest, GapsOfThreeSecondsOrMoreAreLogged) {
     EXPECT_TRUE(log.contains("Reading gap: 3.0s (raw=-61)"));
 }
 
-TEST_F(ReadingPipelineTest, PresenceIsPublishedBeforeItsEffectsAndTheSinkFiresOnAbsent) {
-    settings.setBool(keys::notificationsAllowed, true);
-    {
-        InSequence order;
-        EXPECT_CALL(unlockOnTouch, deviceConfirmedGone(
-                                       std::string_view("engine decision, Weak Signal -> Absent")));
-        EXPECT_CALL(sounds, play(SoundEvent::deviceLeft));
-        EXPECT_CALL(notifications, showNotification(Reason::weak));
-        EXPECT_CALL(away, performAwayAction()).WillOnce([this] {
-            EXPECT_EQ(presence(), "Absent");
-        });
-    }
-    walkAway();
-    EXPECT_TRUE(log.contains("Presence: Present -> Weak Signal (engine decision)"));
-    EXPECT_TRUE(log.contains("Presence: Weak Signal -> Absent (engine decision)"));
-    EXPECT_TRUE(log.contains("(Lock Screen) Device gone (weak)"));
-}
-
-TEST_F(ReadingPipelineTest, ALockedScreenGetsNoSoundOrNotificationButStillTheAwayAction) {
-    settings.setBool(keys::notificationsAllowed, true);
-    ON_CALL(screenLock, isLocked()).WillByDefault(Return(true));
-    EXPECT_CALL(sounds, play).Times(0);
-    EXPECT_CALL(notifications, showNotification).Times(0);
-    EXPECT_CALL(away, performAwayAction()).Times(1);
-    walkAway();
-}
-
-TEST_F(ReadingPipelineTest, TheScheduleCanSuppressADepartureAndSilenceAReturn) {
-    ON_CALL(schedule, shouldSuppress()).WillByDefault(Return(true));
-    EXPECT_CALL(sounds, play).Times(0);
-    EXPECT_CALL(away, performAwayAction).Times(0);
-    walkAway();
-    EXPECT_EQ(presence(), "Absent");
-    EXPECT_TRUE(log.contains("Lock suppressed by schedule (device gone)"));
-
-    InSequence order;
-    EXPECT_CALL(returns, performReturnAction());
-    EXPECT_CALL(returns, performUnlockOnReturn());
-    comeBack();
-    EXPECT_EQ(presence(), "Present");
-    EXPECT_TRUE(log.contains("Device returned"));
-}
-
-TEST_F(ReadingPipelineTest, AReturnPlaysItsSoundThenRunsBothReturnActions) {
-    walkAway();
-    EXPECT_CALL(notifications, showNotification).Times(0);  // notifications were not allowed
-    InSequence order;
-    EXPECT_CALL(sounds, play(SoundEvent::deviceReturned));
-    EXPECT_CALL(returns, performReturnAction());
-    EXPECT_CALL(returns, performUnlockOnReturn());
-    comeBack();
-}
-
-TEST_F(ReadingPipelineTest, ProbesNeedAPoweredCentral) {
-    reading(-50);
-    ON_CALL(scanner, isCentralPoweredOn()).WillByDefault(Return(false));
-    EXPECT_CALL(connections, attemptConnection).Times(0);
-    EXPECT_CALL(scanner, resetBluetooth).Times(0);
-    ticks(19);  // connect probes at 7 and 17 s of silence, not acted on
-    ::testing::Mock::VerifyAndClearExpectations(&connections);
-    ::testing::Mock::VerifyAndClearExpectations(&scanner);
-
-    ON_CALL(scanner, isCentralPoweredOn()).WillByDefault(Return(true));
-    EXPECT_CALL(connections, attemptConnection(std::string_view("grace-window"))).Times(1);
-    EXPECT_CALL(scanner, resetBluetooth()).Times(1);
-    ticks(10);  // silence 20...29 s: a reset probe at 20, a connect probe at 27
-    EXPECT_TRUE(log.contains("Silence probe -> Bluetooth reset"));
-}
-
-TEST_F(ReadingPipelineTest, AStoredStateFromAnEarlierRunIsCorrectedAtTheFirstEvaluation) {
-    settings.setString(keys::devicePresenceState, "Absent");
-    EXPECT_CALL(unlockOnTouch, deviceConfirmedGone).Times(0);
-    pipeline->evaluatePresence();  // no readings yet
-    EXPECT_EQ(presence(), "Present");
-    EXPECT_TRUE(log.contains("Presence: Absent -> Present (engine decision)"));
-}
-
-TEST_F(ReadingPipelineTest, ForcedAbsenceFiresTheSinkOnceWithItsSource) {
-    EXPECT_CALL(unlockOnTouch,
-                deviceConfirmedGone(std::string_view("Bluetooth off, Present -> Absent")))
-        .Times(1);
-    EXPECT_CALL(away, performAwayAction).Times(0);
-    pipeline->forcePresenceGone("Bluetooth off");
-    pipeline->forcePresenceGone("Bluetooth unauthorized");
-    EXPECT_EQ(presence(), "Absent");
-}
-
-struct LossCase {
-    BluetoothLoss loss;
-    const char* suppressed;
-    const char* locking;
-    const char* notLocking;
-};
-
-class BluetoothLossTest : public ReadingPipelineTest,
-                          public ::testing::WithParamInterface<LossCase> {};
-
-TEST_P(BluetoothLossTest, LocksOnlyWhenTheDeviceWasNotNearby) {
-    const LossCase& c = GetParam();
-    settings.setBool(keys::notificationsAllowed, true);
-
-    for (int raw : {-55, -60}) {
-        reading(raw);
-        EXPECT_CALL(away, performAwayAction).Times(0);
-        EXPECT_CALL(sounds, play).Times(0);
-        pipeline->decideLockOnBluetoothLoss(c.loss);
-        EXPECT_TRUE(log.contains(fmt::format(fmt::runtime(c.notLocking), raw)));
-        ::testing::Mock::VerifyAndClearExpectations(&away);
-        ::testing::Mock::VerifyAndClearExpectations(&sounds);
-    }
-
-    reading(-61);
-    {
-        InSequence order;
-        EXPECT_CALL(sounds, play(SoundEvent::deviceLeft));
-        EXPECT_CALL(notifications, showNotification(Reason::weak));
-        EXPECT_CALL(away, performAwayAction()).WillOnce([&] {
-            EXPECT_TRUE(log.contains(c.locking));
-        });
-    }
-    pipeline->decideLockOnBluetoothLoss(c.loss);
-    ::testing::Mock::VerifyAndClearExpectations(&away);
-
-    ON_CALL(schedule, shouldSuppress()).WillByDefault(Return(true));
-    EXPECT_CALL(away, performAwayAction).Times(0);
-    pipeline->decideLockOnBluetoothLoss(c.loss);
-    EXPECT_TRUE(log.contains(c.suppressed));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    States, BluetoothLossTest,
-    ::testing::Values(
-        LossCase{BluetoothLoss::poweredOff, "Lock suppressed by schedule (Bluetooth off)",
-                 "(Lock Screen) Bluetooth state: Powered Off, device not nearby",
-                 "Not locking screen despite Bluetooth off - device likely nearby (last RSSI: {})"},
-        LossCase{BluetoothLoss::unauthorized,
-                 "Lock suppressed by schedule (Bluetooth unauthorized)",
-                 "(Lock Screen) Bluetooth unauthorized, device not nearby",
-                 "Not locking screen despite Bluetooth unauthorized - device likely nearby (last "
-                 "RSSI: {})"},
-        LossCase{BluetoothLoss::unavailable, "Lock suppressed by schedule (Bluetooth unavailable)",
-                 "(Lock Screen) Bluetooth not available, device not nearby",
-                 "Not locking screen despite Bluetooth unavailable - device likely nearby (last "
-                 "RSSI: {})"}));
-
-TEST_F(ReadingPipelineTest, BluetoothLossWithoutAnyReadingLocksButNotOnALockedScreen) {
-    EXPECT_CALL(away, performAwayAction()).Times(1);
-    EXPECT_CALL(notifications, showNotification).Times(0);  // not allowed
-    pipeline->decideLockOnBluetoothLoss(BluetoothLoss::poweredOff);
-    ::testing::Mock::VerifyAndClearExpectations(&away);
-
-    ON_CALL(screenLock, isLocked()).WillByDefault(Return(true));
-    EXPECT_CALL(away, performAwayAction).Times(0);
-    pipeline->decideLockOnBluetoothLoss(BluetoothLoss::poweredOff);
-    EXPECT_TRUE(log.contains(
-        "Not locking screen despite Bluetooth off - device likely nearby (last RSSI: 0)"));
-}
-
-TEST_F(ReadingPipelineTest, ScreenUnlockWhileBluetoothIsOffKeepsTheDeviceAbsentWithoutActing) {
-    ON_CALL(scanner, isCentralPoweredOn()).WillByDefault(Return(false));
-    EXPECT_CALL(unlockOnTouch,
-                deviceConfirmedGone(std::string_view("Bluetooth off at unlock, Present -> Absent")))
-        .Times(1);
-    EXPECT_CALL(away, performAwayAction).Times(0);
-    EXPECT_CALL(sounds, play).Times(0);
-    EXPECT_CALL(scanner, startPresenceTimer).Times(0);
-    pipeline->handleScreenLockChange(ReadingPipeline::kScreenUnlockedNotice);
-    pipeline->handleScreenLockChange(ReadingPipeline::kScreenUnlockedNotice);
-    EXPECT_EQ(presence(), "Absent");
-    EXPECT_EQ(settings.dateForKey(keys::lastScreenUnlockTime), std::nullopt);
-    EXPECT_EQ(log.count("Screen unlocked but Bluetooth is off - maintaining absent state"), 2u);
-}
-
-TEST_F(ReadingPipelineTest, ScreenUnlockWithBluetoothOnRestartsMonitoring) {
-    reading(127);
-    settings.setBool(keys::canScan, true);
-    loop.advanceBy(5);
-    {
-        InSequence order;
-        EXPECT_CALL(scanner, startScanning());
-        EXPECT_CALL(scanner, startPresenceTimer());
-    }
-    pipeline->handleScreenLockChange(ReadingPipeline::kScreenUnlockedNotice);
-    EXPECT_EQ(settings.dateForKey(keys::lastScreenUnlockTime), clock.now());
-    EXPECT_EQ(snapshot().consecutiveRSSIFailures, 0);
-    EXPECT_EQ(snapshot().lastRSSIFailureTime, std::nullopt);
-    EXPECT_TRUE(log.contains("Screen unlocked - previous state: Present"));
-    ::testing::Mock::VerifyAndClearExpectations(&scanner);
-
-    settings.setBool(keys::canScan, false);
-    EXPECT_CALL(scanner, startScanning).Times(0);
-    EXPECT_CALL(scanner, startPresenceTimer()).Times(1);
-    pipeline->handleScreenLockChange(ReadingPipeline::kScreenUnlockedNotice);
-    pipeline->handleScreenLockChange("com.example.somethingElse");
-}
-
-TEST_F(ReadingPipelineTest, ScreenLockRecordsTheTimeAndLogsHowLongAgoThingsHappened) {
-    settings.setDate(keys::lastScreenUnlockTime, clock.now());
-    loop.advanceBy(12.34);
-    pipeline->handleScreenLockChange(ReadingPipeline::kScreenLockedNotice);
-    EXPECT_EQ(settings.dateForKey(keys::lastScreenLockTime), clock.now());
-    EXPECT_TRUE(log.contains(
-        "Screen locked - presence: Present, last away shortcut: never, last direct lock: never, "
-        "last unlock: 12.3s ago"));
-}
-
 TEST_F(ReadingPipelineTest, ResetsClearWhatTheirCallersExpect) {
     reading(-60);
     reading(127);
@@ -464,7 +235,6 @@ TEST_F(ReadingPipelineTest, ObserversSeeReadingsBeforeTheDecisionsTheyCause) {
     auto c = pipeline->onEffect([&](const PresenceEngine::Effect& effect) {
         seen.push_back(fmt::format("effect {}", effectName(effect)));
     });
-    ON_CALL(schedule, shouldSuppress()).WillByDefault(Return(true));  // still reported
     walkAway();
     EXPECT_EQ(seen,
               (std::vector<std::string>{"reading -85 -85", "reading -85 -85", "reading -85 -85",

@@ -1,17 +1,19 @@
 #pragma once
 
+#include "app/PresenceReactions.h"
 #include "bluetooth/BluetoothScanner.h"
 #include "platform/sim/MemorySettings.h"
-#include "platform/sim/RecordingActions.h"
 #include "platform/sim/RecordingLogSink.h"
 #include "platform/sim/RecordingNotifier.h"
 #include "platform/sim/SimBluetoothWorld.h"
 #include "platform/sim/SimClock.h"
 #include "platform/sim/SimMainLoop.h"
+#include "presence/OutOfRangeAlerts.h"
 #include "presence/SignalReadout.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsReaders.h"
 #include "settings/SettingsStore.h"
+#include "support/RecordingActions.h"
 
 #include <memory>
 #include <string>
@@ -19,8 +21,9 @@
 
 namespace ambleguard::test {
 
-// A scanner on the simulated platform: virtual time, a simulated Bluetooth world, in-memory
-// settings, and recorders for everything the scanner acts on. Build the world (with its
+// A scanner on the simulated platform, with the reactions to its decisions wired as the program
+// wires them: virtual time, a simulated Bluetooth world, in-memory settings, and recorders for
+// everything that is acted on. Build the world (with its
 // configuration) and then the scanner; either can be rebuilt.
 struct ScannerWorld {
     sim::SimClock clock;
@@ -36,9 +39,19 @@ struct ScannerWorld {
     Instant start = clock.now();
     std::unique_ptr<sim::SimBluetoothWorld> bluetooth;
     std::unique_ptr<BluetoothScanner> scanner;
+    std::unique_ptr<OutOfRangeAlerts> alerts;
+    std::unique_ptr<PresenceReactions> reactions;
+    Connection bluetoothLoss;
+
+    void dropScanner() {
+        bluetoothLoss.reset();
+        reactions.reset();
+        alerts.reset();
+        scanner.reset();
+    }
 
     void buildBluetooth(sim::SimBluetoothConfig config = {}) {
-        scanner.reset();
+        dropScanner();
         bluetooth = std::make_unique<sim::SimBluetoothWorld>(clock, loop, std::move(config));
     }
 
@@ -46,6 +59,7 @@ struct ScannerWorld {
         if (!bluetooth) {
             buildBluetooth();
         }
+        dropScanner();
         scanner = std::make_unique<BluetoothScanner>(BluetoothScanner::Dependencies{
             .clock = clock,
             .mainQueue = loop,
@@ -55,14 +69,26 @@ struct ScannerWorld {
             .settings = settings,
             .logSink = log,
             .readout = readout,
+        });
+        alerts = std::make_unique<OutOfRangeAlerts>(clock, settings, notifier,
+                                                    scanner->presenceEngine(), readout, log);
+        reactions = std::make_unique<PresenceReactions>(PresenceReactions::Dependencies{
+            .clock = clock,
+            .settings = settings,
+            .logSink = log,
+            .pipeline = scanner->pipeline(),
+            .scanner = *scanner,
+            .connections = scanner->connectionFeed(),
             .sounds = actions,
             .screenLock = actions,
             .schedule = actions,
             .awayActions = actions,
             .returnActions = actions,
             .unlockOnTouch = actions,
-            .notifier = notifier,
+            .notifications = *alerts,
         });
+        bluetoothLoss = scanner->lifecycle().onBluetoothLost(
+            [this](BluetoothLoss loss) { reactions->decideLockOnBluetoothLoss(loss); });
         return *scanner;
     }
 

@@ -1,7 +1,7 @@
 #include "platform/posix/JsonSettingsFile.h"
 
+#include "base/SettingsCodec.h"
 #include "platform/posix/AtomicFile.h"
-#include "settings/SettingsCodec.h"
 
 #include <fmt/format.h>
 

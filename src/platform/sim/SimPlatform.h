@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/PlatformPorts.h"
+#include "platform/PlatformPorts.h"
 #include "platform/sim/MemorySettings.h"
 #include "platform/sim/RecordingNotifier.h"
 #include "platform/sim/SimAppShell.h"
@@ -16,16 +16,17 @@
 #include "platform/sim/SimSoundFiles.h"
 #include "platform/sim/SimSoundOutput.h"
 #include "platform/sim/SimSystemPower.h"
-#include "settings/SettingsStore.h"
 
 namespace ambleguard::sim {
 
 struct SimPlatformOptions {
     Instant start = SimClock::defaultStart();
     int utcOffsetSeconds = 0;
-    // Written to a fresh in-memory store before anything is built.
+    // What the in-memory settings persistence holds before anything is built.
     SettingValues settings;
     SimBluetoothConfig bluetooth;
+    // The sound files that exist (the program's own and the system's).
+    std::vector<std::string> soundFiles;
 };
 
 // Every port of the program, simulated, on one virtual clock and main loop. Log lines and
@@ -47,7 +48,6 @@ class SimPlatform {
     LogSink& logSink;
     ConsoleOutput& console;
     MemorySettings persistence;
-    SettingsStore settings;
     SimBluetoothWorld bluetooth;
     SimBluetoothController bluetoothController;
     SimNetworkLinks networkLinks;

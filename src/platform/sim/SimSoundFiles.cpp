@@ -1,7 +1,5 @@
 #include "platform/sim/SimSoundFiles.h"
 
-#include "feedback/EventSoundPlayer.h"
-
 #include <fmt/format.h>
 
 namespace ambleguard::sim {
@@ -19,18 +17,7 @@ std::optional<std::string> parentOf(const std::string& path) {
 
 }  // namespace
 
-SimSoundFiles::SimSoundFiles() {
-    using Player = EventSoundPlayer;
-    for (const char* resource :
-         {"Drift-leave", "Drift-return", "Pulse-leave", "Pulse-return", "UnlockFailed"}) {
-        files_.insert(fmt::format("{}/{}/{}.{}", kResourceRoot, Player::kResourceSubdirectory,
-                                  resource, Player::kBundledExtension));
-    }
-    for (const char* name : {"bell", "complete", "dialog-warning", "message", "suspend-error"}) {
-        files_.insert(
-            fmt::format("{}/{}.{}", Player::kSystemSoundFolder, name, Player::kSystemExtension));
-    }
-}
+SimSoundFiles::SimSoundFiles(std::vector<std::string> files) : files_(files.begin(), files.end()) {}
 
 std::optional<std::string> SimSoundFiles::resourcePath(std::string_view name,
                                                        std::string_view extension,

@@ -4,16 +4,16 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 namespace ambleguard::sim {
 
-// Sound files that exist only in memory. Starts with the program's five sounds in
-// kResourceRoot/Sounds and a few sounds of the system's sound theme.
+// Sound files that exist only in memory, starting with the paths it is given.
 class SimSoundFiles final : public SoundFiles {
   public:
     static constexpr std::string_view kResourceRoot = "/sim/resources";
 
-    SimSoundFiles();
+    explicit SimSoundFiles(std::vector<std::string> files = {});
 
     std::optional<std::string> resourcePath(std::string_view name, std::string_view extension,
                                             std::string_view subdirectory) const override;

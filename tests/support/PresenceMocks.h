@@ -7,9 +7,9 @@
 #include "actions/ScheduleGate.h"
 #include "actions/ScreenLockControl.h"
 #include "bluetooth/ConnectionAttempts.h"
+#include "bluetooth/ScannerControl.h"
 #include "feedback/EventSounds.h"
 #include "presence/OutOfRangeNotifier.h"
-#include "presence/ScannerControl.h"
 #include "unlock/UnlockInterfaces.h"
 
 namespace ambleguard::test {

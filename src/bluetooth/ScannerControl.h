@@ -2,7 +2,7 @@
 
 namespace ambleguard {
 
-// What the reading pipeline needs from the scanner that owns it (main thread).
+// What the reactions to presence need from the scanner (main thread).
 class ScannerControl {
   public:
     virtual ~ScannerControl() = default;

@@ -16,10 +16,10 @@
 #include "platform/Notifier.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/ScreenSession.h"
+#include "platform/SettingsPersistence.h"
 #include "platform/SoundFiles.h"
 #include "platform/SoundOutput.h"
 #include "platform/SystemPower.h"
-#include "settings/SettingsStore.h"
 
 #include <string>
 
@@ -36,7 +36,8 @@ struct PlatformPorts {
     SerialExecutor& peripheralQueue;
     LogSink& logSink;
     ConsoleOutput& console;
-    SettingsStore& settings;
+    // Where the settings store keeps its values; the composition root builds the store on it.
+    SettingsPersistence& settingsPersistence;
     BleCentralPort& bluetooth;
     // The host controller, for diagnostics only.
     BluetoothController& bluetoothController;

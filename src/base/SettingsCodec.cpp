@@ -1,4 +1,4 @@
-#include "settings/SettingsCodec.h"
+#include "base/SettingsCodec.h"
 
 #include <nlohmann/json.hpp>
 
