@@ -44,6 +44,7 @@ class BluetoothScanner final : public ScannerControl,
         SettingsStore& settings;
         LogSink& logSink;
         SignalReadout& readout;
+        Published<DevicePresenceState>& presence;
     };
 
     explicit BluetoothScanner(const Dependencies& deps);
