@@ -24,6 +24,7 @@ class NoConnections final : public ConnectionAttempts {
   public:
     void attemptConnection(std::string_view) override {}
     void tearDownConnectionFeed(std::string_view, bool) override {}
+    void setOnboardingCalibrationConnectAllowed(bool) override {}
 };
 
 class NoResets final : public SignalStateResets {

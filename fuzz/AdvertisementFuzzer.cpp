@@ -35,6 +35,7 @@ class IgnoringConnections final : public ConnectionAttempts {
   public:
     void attemptConnection(std::string_view) override {}
     void tearDownConnectionFeed(std::string_view, bool) override {}
+    void setOnboardingCalibrationConnectAllowed(bool) override {}
 };
 
 class IgnoringResets final : public SignalStateResets {

@@ -59,7 +59,6 @@ Application::Application(const PlatformPorts& ports)
       returnActions(settings, presence, ports.clock, ports.mainQueue, ports.logSink, ports.console,
                     screenLock, schedule, unlockTest, unlocker, unlockOnTouch, shortcuts,
                     sequencing),
-      connections_(ports.logSink),
       scanner(BluetoothScanner::Dependencies{
           .clock = ports.clock,
           .mainQueue = ports.mainQueue,
@@ -70,7 +69,6 @@ Application::Application(const PlatformPorts& ports)
           .logSink = ports.logSink,
           .readout = readout,
           .presence = presence,
-          .connections = connections_,
       }),
       outOfRangeAlerts(ports.clock, settings, ports.notifier, scanner.presenceEngine(), readout,
                        ports.logSink),
@@ -80,7 +78,7 @@ Application::Application(const PlatformPorts& ports)
           .logSink = ports.logSink,
           .pipeline = scanner.pipeline(),
           .scanner = scanner,
-          .connections = connections_,
+          .connections = scanner.connectionFeed(),
           .sounds = sounds,
           .screenLock = screenLock,
           .schedule = schedule,
@@ -89,6 +87,10 @@ Application::Application(const PlatformPorts& ports)
           .unlockOnTouch = unlockOnTouch,
           .notifications = outOfRangeAlerts,
       }),
+      controllerMonitor(ports.bluetoothController, ports.mainQueue, ports.clock, ports.logSink),
+      hotspotMonitor(ports.networkLinks, ports.logSink),
+      hotspotAlerts(ports.clock, settings, ports.notifier, ports.logSink,
+                    [this] { return scanner.currentScanMode(); }),
       launchAtLogin(ports.loginItem, ports.console, ports.logSink),
       resets(settings, launchAtLogin, ports.appInstance, ports.alerts, ports.mainQueue,
              ports.logSink, [this] { scanGate_.stopScanningPermanently(); }),
@@ -120,6 +122,13 @@ Application::Application(const PlatformPorts& ports)
         ScreenNotice::switchedBack, [this] { scanner.handleSessionBecameActive(); });
     bluetoothLoss_ = scanner.lifecycle().onBluetoothLost(
         [this](BluetoothLoss loss) { reactions.decideLockOnBluetoothLoss(loss); });
+    // The end of a tether is logged by the monitor and otherwise of no concern.
+    hotspotMonitor.onChange = [this](std::optional<HotspotMonitor::Kind> kind) {
+        if (kind) {
+            hotspotAlerts.handleHotspotChange(*kind);
+        }
+    };
+    hotspotMonitor.start();
 }
 
 void Application::launch() {

@@ -11,8 +11,10 @@
 #include "app/PresenceReactions.h"
 #include "app/ScanGateTarget.h"
 #include "app/UpdateCheck.h"
+#include "bluetooth/BluetoothIOMonitor.h"
 #include "bluetooth/BluetoothScanner.h"
-#include "bluetooth/NoConnectionFeed.h"
+#include "bluetooth/HotspotAlerts.h"
+#include "bluetooth/HotspotMonitor.h"
 #include "feedback/EventSoundPlayer.h"
 #include "platform/PlatformPorts.h"
 #include "presence/NotificationPermissionFlow.h"
@@ -67,14 +69,14 @@ class Application {
     AwayActionSequencer awayActions;
     ReturnActionSequencer returnActions;
 
-  private:
-    // Until the connection feed exists, readings come from advertisements only.
-    NoConnectionFeed connections_;
-
-  public:
     BluetoothScanner scanner;
     OutOfRangeAlerts outOfRangeAlerts;
     PresenceReactions reactions;
+    // Diagnostics of the host controller and tethers to a phone, beside the scanner: neither
+    // changes what it decides.
+    BluetoothIOMonitor controllerMonitor;
+    HotspotMonitor hotspotMonitor;
+    HotspotAlerts hotspotAlerts;
 
   private:
     // What the scan gate asks of the scanner, forwarded to it.

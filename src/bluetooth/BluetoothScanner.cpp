@@ -6,6 +6,7 @@ namespace ambleguard {
 
 BluetoothScanner::BluetoothScanner(const Dependencies& deps)
     : log_(deps.logSink, "BT"),
+      connectionFeed_(deps.clock, deps.mainQueue, deps.settings, deps.logSink, *this),
       pipeline_(ReadingPipeline::Dependencies{
           .clock = deps.clock,
           .mainQueue = deps.mainQueue,
@@ -16,7 +17,7 @@ BluetoothScanner::BluetoothScanner(const Dependencies& deps)
           .presence = deps.presence,
       }),
       discovery_(deps.clock, deps.mainQueue, deps.peripheralQueue, deps.settings, deps.logSink,
-                 pipeline_, deps.connections, pipeline_),
+                 pipeline_, connectionFeed_, pipeline_),
       lifecycle_(CentralLifecycle::Dependencies{
           .clock = deps.clock,
           .mainQueue = deps.mainQueue,
@@ -27,7 +28,7 @@ BluetoothScanner::BluetoothScanner(const Dependencies& deps)
           .logSink = deps.logSink,
           .pipeline = pipeline_,
           .discovery = discovery_,
-          .connections = deps.connections,
+          .connections = connectionFeed_,
       }) {}
 
 BluetoothScanner::~BluetoothScanner() = default;
@@ -61,14 +62,25 @@ void BluetoothScanner::centralDidDiscover(const PeripheralRef& peripheral,
     discovery_.handleDiscovery(peripheral, advertisement, rssi);
 }
 
-// Links are the connection feed's business; until the program has one, nothing here opens a
-// link, so these only arrive for links the platform kept on its own.
-void BluetoothScanner::centralDidConnect(const PeripheralRef&) {}
-void BluetoothScanner::centralDidFailToConnect(const PeripheralRef&,
-                                               const std::optional<std::string>&) {}
-void BluetoothScanner::centralDidDisconnect(const PeripheralRef&,
-                                            const std::optional<std::string>&) {}
-void BluetoothScanner::peripheralDidReadRSSI(const PeripheralRef&, int,
-                                             const std::optional<std::string>&) {}
+// Links are the connection feed's business.
+void BluetoothScanner::centralDidConnect(const PeripheralRef& peripheral) {
+    connectionFeed_.centralDidConnect(peripheral);
+}
+void BluetoothScanner::centralDidFailToConnect(const PeripheralRef& peripheral,
+                                               const std::optional<std::string>& error) {
+    connectionFeed_.centralDidFailToConnect(peripheral, error);
+}
+void BluetoothScanner::centralDidDisconnect(const PeripheralRef& peripheral,
+                                            const std::optional<std::string>& error) {
+    connectionFeed_.centralDidDisconnect(peripheral, error);
+}
+void BluetoothScanner::peripheralDidReadRSSI(const PeripheralRef& peripheral, int rssi,
+                                             const std::optional<std::string>& error) {
+    connectionFeed_.peripheralDidReadRSSI(peripheral, rssi, error);
+}
+
+TrackedSelection::Snapshot BluetoothScanner::trackedDevice() const {
+    return discovery_.selection().snapshot();
+}
 
 }  // namespace ambleguard

@@ -5,6 +5,7 @@
 #include "base/Published.h"
 #include "base/Signal.h"
 #include "bluetooth/CentralLifecycle.h"
+#include "bluetooth/ConnectionFeed.h"
 #include "bluetooth/DeviceDiscovery.h"
 #include "bluetooth/ScanMode.h"
 #include "bluetooth/ScannerControl.h"
@@ -25,7 +26,9 @@ namespace ambleguard {
 // delegate of the central: advertisements go to discovery, state changes and restoration to the
 // lifecycle. The logic of each lives in its own component; this class wires them together and
 // is what the rest of the program talks to.
-class BluetoothScanner final : public ScannerControl, private BleCentralDelegate {
+class BluetoothScanner final : public ScannerControl,
+                               private BleCentralDelegate,
+                               private ConnectionFeed::Host {
   public:
     using DevicePresenceState = ambleguard::DevicePresenceState;
     using RSSIBuffer = ambleguard::RSSIBuffer;
@@ -42,7 +45,6 @@ class BluetoothScanner final : public ScannerControl, private BleCentralDelegate
         LogSink& logSink;
         SignalReadout& readout;
         Published<DevicePresenceState>& presence;
-        ConnectionAttempts& connections;
     };
 
     explicit BluetoothScanner(const Dependencies& deps);
@@ -55,6 +57,7 @@ class BluetoothScanner final : public ScannerControl, private BleCentralDelegate
     const PresenceEngine& presenceEngine() const { return presenceEngine_; }
     DeviceDiscovery& discovery() { return discovery_; }
     CentralLifecycle& lifecycle() { return lifecycle_; }
+    ConnectionFeed& connectionFeed() { return connectionFeed_; }
     // Where the producers hand readings (Bluetooth executor).
     ReadingSink& readingSink() { return pipeline_; }
     // What the tracked-device selection resets (main queue).
@@ -84,7 +87,11 @@ class BluetoothScanner final : public ScannerControl, private BleCentralDelegate
     void stopScanning() { lifecycle_.stopScanning(); }
     void stopScanningPermanently() { lifecycle_.stopScanningPermanently(); }
     void setScanMode(bool onboarding) { lifecycle_.setScanMode(onboarding); }
-    ScanMode currentScanMode() const { return lifecycle_.currentScanMode(); }
+    ScanMode currentScanMode() const override { return lifecycle_.currentScanMode(); }
+    // Onboarding's signal calibration may use the connection feed while it runs.
+    void setOnboardingCalibrationConnectAllowed(bool allowed) {
+        connectionFeed_.setOnboardingCalibrationConnectAllowed(allowed);
+    }
     void setCanScan(bool canScan) { lifecycle_.setCanScan(canScan); }
     void setScanTriggered(bool triggered) { lifecycle_.setScanTriggered(triggered); }
     void resetBluetooth() override { lifecycle_.resetBluetooth(); }
@@ -125,7 +132,14 @@ class BluetoothScanner final : public ScannerControl, private BleCentralDelegate
     void peripheralDidReadRSSI(const PeripheralRef& peripheral, int rssi,
                                const std::optional<std::string>& error) override;
 
+    // ConnectionFeed::Host.
+    BleCentral* centralManager() const override { return lifecycle_.centralManager(); }
+    TrackedSelection::Snapshot trackedDevice() const override;
+    void processLinkRSSI(int rssi) override { pipeline_.processRSSI(rssi); }
+
     Logger log_;
+    // First: everything below hands it requests, and it outlives the central's callbacks.
+    ConnectionFeed connectionFeed_;
     PresenceEngine presenceEngine_;
     ReadingPipeline pipeline_;
     DeviceDiscovery discovery_;

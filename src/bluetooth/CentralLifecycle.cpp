@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <map>
+#include <utility>
 #include <vector>
 
 namespace ambleguard {
@@ -181,6 +182,7 @@ void CentralLifecycle::setScanMode(bool onboarding) {
     currentScanMode_ = onboarding ? ScanMode::onboarding : ScanMode::monitoring;
     log_.debug("Scanning mode set to: {}", toString(currentScanMode_));
     if (onboarding) {
+        connections_.setOnboardingCalibrationConnectAllowed(false);
         connections_.tearDownConnectionFeed("onboarding", false);
     }
 }
@@ -223,6 +225,9 @@ void CentralLifecycle::handleCentralStateChange(BleManagerState state) {
             pipeline_.clearBufferAndFailures();
             bluetoothPermissionStatus_.set(bluetooth_.authorization());
             connections_.tearDownConnectionFeed("power on normalize", false);
+            if (std::exchange(restoredLinkPending_, false)) {
+                connections_.attemptConnection("state-restore");
+            }
             if (canScan()) {
                 mainQueue_.postAfter(kPowerOnScanDelay,
                                      liveness_.guarded([this] { startScanning(); }));
@@ -302,6 +307,7 @@ void CentralLifecycle::resetBluetooth() {
     }
     log_.debug("Resetting centralManager (enhanced strategy)");
     lastBluetoothResetTime_ = now;
+    restoredLinkPending_ = false;  // the link belonged to the central being dropped
     connections_.tearDownConnectionFeed("central reset", false);
     stopScanningPermanently();
     centralGeneration_.fetch_add(1, std::memory_order_acq_rel);
@@ -338,8 +344,15 @@ void CentralLifecycle::restoreCentralState(const BleRestoredState& restored) {
                                    peripheral->state() == PeripheralConnectionState::connected;
                         });
         if (trackedLinkKept) {
-            mainQueue_.post(
-                liveness_.guarded([this] { connections_.attemptConnection("state-restore"); }));
+            // Restoration comes before the central knows it is powered on, and a link is only
+            // adopted from a powered-on central; until then the attempt waits.
+            mainQueue_.post(liveness_.guarded([this] {
+                if (isCentralPoweredOn()) {
+                    connections_.attemptConnection("state-restore");
+                } else {
+                    restoredLinkPending_ = true;
+                }
+            }));
         }
     }
     if (restored.scanServices) {

@@ -153,6 +153,9 @@ class CentralLifecycle final {
     std::atomic<std::uint64_t> centralGeneration_{0};
     ScanMode currentScanMode_ = ScanMode::monitoring;
     std::optional<Instant> lastBluetoothResetTime_;
+    // The platform handed back a kept link to the tracked device before the central was
+    // powered on; it is adopted once it is.
+    bool restoredLinkPending_ = false;
     ScopedTimer noSignalTimer_;
     Signal<BluetoothLoss> bluetoothLost_;
 

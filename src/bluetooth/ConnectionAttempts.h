@@ -13,6 +13,8 @@ class ConnectionAttempts {
     virtual void attemptConnection(std::string_view trigger) = 0;
     // Ends a running feed; with `cooldown` the next attempt waits a moment.
     virtual void tearDownConnectionFeed(std::string_view reason, bool cooldown) = 0;
+    // Lets the feed run while the scan is an onboarding scan (for the signal calibration).
+    virtual void setOnboardingCalibrationConnectAllowed(bool allowed) = 0;
 };
 
 }  // namespace ambleguard

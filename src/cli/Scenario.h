@@ -2,6 +2,7 @@
 
 #include "base/SettingValue.h"
 #include "platform/BleCentral.h"
+#include "platform/BluetoothController.h"
 #include "platform/sim/SimPlatform.h"
 #include "platform/sim/SimProcessLauncher.h"
 
@@ -72,13 +73,25 @@ struct SettingsChange {
     SettingValues values;
 };
 
+// A tether to a phone comes up or goes down.
+struct NetworkChange {
+    sim::SimTether tether = sim::SimTether::wifiHotspot;
+    bool up = true;
+};
+
+// The Bluetooth controller's service reports an event, after its properties changed as given.
+struct ControllerChange {
+    ControllerEvent event;
+    ControllerProperties properties;
+};
+
 // Nothing but the note: a line of the story in the transcript.
 struct NoteOnly {};
 
 using ScenarioAction =
     std::variant<NoteOnly, RadioStateChange, AuthorizationChange, UserScreenChange, UserInput,
                  SystemPowerChange, ShortcutOutcome, SettingsChange, UserSessionSwitch,
-                 ScreensWake, SelfTestStart>;
+                 ScreensWake, SelfTestStart, NetworkChange, ControllerChange>;
 
 struct ScenarioEvent {
     // Seconds after the start.

@@ -14,7 +14,9 @@
 #include <cmath>
 #include <cstdint>
 #include <initializer_list>
+#include <iterator>
 #include <limits>
+#include <map>
 #include <set>
 
 namespace ambleguard::cli {
@@ -370,8 +372,7 @@ class Loader {
             options.program.updateEndpoint.clear();
         }
         // What a scenario starts from unless it says otherwise: a user who finished onboarding
-        // and turned monitoring on. The simulated world has no connection feed to keep readings
-        // coming, so every advertisement is reported.
+        // and turned monitoring on, with every advertisement reported.
         options.settings.try_emplace(std::string(keys::userHasCompletedOnboarding), true);
         options.settings.try_emplace(std::string(keys::canScan), true);
         options.settings.try_emplace(std::string(keys::scanAllowDuplicates), true);
@@ -544,9 +545,10 @@ class Loader {
 
     bool readDevice(const json& value, const std::string& path, sim::SimDeviceConfig& device) {
         if (!isObject(value, path) ||
-            !onlyFields(value, path,
-                        {"id", "name", "advertisesName", "manufacturerData", "serviceUUIDs",
-                         "interval", "phase", "rssi", "noise", "addressChanges"})) {
+            !onlyFields(
+                value, path,
+                {"id", "name", "advertisesName", "manufacturerData", "serviceUUIDs", "interval",
+                 "phase", "rssi", "noise", "addressChanges", "connectable", "connection"})) {
             return false;
         }
         if (!value.contains("id")) {
@@ -629,6 +631,49 @@ class Loader {
             !readAddressChanges(value["addressChanges"], member(path, "addressChanges"),
                                 device.addressChanges)) {
             return false;
+        }
+        return readConnectable(value, path, device);
+    }
+
+    // A device that is not connectable lets a link request hang (as a real one does); one that
+    // is accepts after `latency`, or refuses after it when it `fails`.
+    bool readConnectable(const json& value, const std::string& path, sim::SimDeviceConfig& device) {
+        bool connectable = false;
+        if (value.contains("connectable")) {
+            const auto given = flag(value["connectable"], member(path, "connectable"));
+            if (!given) {
+                return false;
+            }
+            connectable = *given;
+        }
+        device.connection.outcome =
+            connectable ? sim::SimConnectOutcome::succeed : sim::SimConnectOutcome::neverComplete;
+        if (!value.contains("connection")) {
+            return true;
+        }
+        const std::string field = member(path, "connection");
+        const json& v = value["connection"];
+        if (!connectable) {
+            return fail(field, "only a device with \"connectable\": true accepts connections");
+        }
+        if (!isObject(v, field) || !onlyFields(v, field, {"latency", "fails"})) {
+            return false;
+        }
+        if (v.contains("latency")) {
+            const auto latency = number(v["latency"], member(field, "latency"), 0, 3600);
+            if (!latency) {
+                return false;
+            }
+            device.connection.delay = *latency;
+        }
+        if (v.contains("fails")) {
+            const auto fails = flag(v["fails"], member(field, "fails"));
+            if (!fails) {
+                return false;
+            }
+            if (*fails) {
+                device.connection.outcome = sim::SimConnectOutcome::fail;
+            }
         }
         return true;
     }
@@ -879,8 +924,8 @@ class Loader {
 
     bool readEvent(const json& value, const std::string& path, ScenarioEvent& event) {
         static constexpr std::string_view kinds[] = {
-            "bluetooth", "authorization", "screen", "session", "input",
-            "system",    "shortcut",      "set",    "selfTest"};
+            "bluetooth", "authorization", "screen",  "session",   "input", "system",
+            "shortcut",  "set",           "selfTest", "network", "controller"};
         if (!isObject(value, path)) {
             return false;
         }
@@ -912,7 +957,8 @@ class Loader {
             if (!event.note) {
                 return fail(path,
                             "says nothing happens: expected one of bluetooth, authorization, "
-                            "screen, session, input, system, shortcut, set, selfTest or note");
+                            "screen, session, input, system, shortcut, set, selfTest, network, "
+                            "controller or note");
             }
             return onlyFields(value, path, {"at", "note"});
         }
@@ -981,6 +1027,10 @@ class Loader {
             event.action = SelfTestStart{std::move(*candidate)};
         } else if (*kind == "input") {
             return readInput(v, field, event);
+        } else if (*kind == "network") {
+            return readNetwork(v, field, event);
+        } else if (*kind == "controller") {
+            return readController(v, field, event);
         } else if (*kind == "set") {
             SettingsChange change;
             if (!readSettings(v, field, change.values)) {
@@ -990,6 +1040,109 @@ class Loader {
                 return fail(field, "changes nothing");
             }
             event.action = std::move(change);
+        }
+        return true;
+    }
+
+    bool readNetwork(const json& v, const std::string& path, ScenarioEvent& event) {
+        if (!isObject(v, path) || !onlyFields(v, path, {"kind", "up"})) {
+            return false;
+        }
+        NetworkChange change;
+        if (v.contains("kind") && v["kind"] == "wifiHotspot") {
+            change.tether = sim::SimTether::wifiHotspot;
+        } else if (v.contains("kind") && v["kind"] == "bluetoothPAN") {
+            change.tether = sim::SimTether::bluetoothPAN;
+        } else {
+            return fail(member(path, "kind"), "expected \"wifiHotspot\" or \"bluetoothPAN\"");
+        }
+        if (!v.contains("up")) {
+            return fail(member(path, "up"), "missing: true when the tether comes up");
+        }
+        const auto up = flag(v["up"], member(path, "up"));
+        if (!up) {
+            return false;
+        }
+        change.up = *up;
+        event.action = change;
+        return true;
+    }
+
+    // "resumed" or {"event": "resumed", "properties": {"BT Power State": 1, ...}}; an event
+    // may also be a number (a message the monitor does not know).
+    bool readController(const json& v, const std::string& path, ScenarioEvent& event) {
+        ControllerChange change;
+        const json* name = &v;
+        std::string namePath = path;
+        if (v.is_object()) {
+            if (!onlyFields(v, path, {"event", "properties"})) {
+                return false;
+            }
+            if (!v.contains("event")) {
+                return fail(member(path, "event"), "missing: what the controller reports");
+            }
+            name = &v["event"];
+            namePath = member(path, "event");
+            if (v.contains("properties") &&
+                !readControllerProperties(v["properties"], member(path, "properties"),
+                                          change.properties)) {
+                return false;
+            }
+        }
+        static constexpr std::pair<std::string_view, ControllerEventKind> kKinds[] = {
+            {"terminated", ControllerEventKind::terminated},
+            {"suspended", ControllerEventKind::suspended},
+            {"resumed", ControllerEventKind::resumed},
+            {"requestingClose", ControllerEventKind::requestingClose},
+            {"wasClosed", ControllerEventKind::wasClosed},
+            {"busyStateChanged", ControllerEventKind::busyStateChanged},
+        };
+        if (name->is_number_unsigned()) {
+            const auto code = wholeNumber(*name, namePath, 0, 0xFFFFFFFF);
+            if (!code) {
+                return false;
+            }
+            change.event =
+                ControllerEvent{ControllerEventKind::other, static_cast<std::uint32_t>(*code)};
+        } else {
+            const auto* found = std::find_if(
+                std::begin(kKinds), std::end(kKinds),
+                [&](const auto& entry) { return name->is_string() && *name == entry.first; });
+            if (found == std::end(kKinds)) {
+                return fail(namePath,
+                            "expected terminated, suspended, resumed, requestingClose, "
+                            "wasClosed, busyStateChanged or a message number");
+            }
+            change.event = ControllerEvent{found->second, 0};
+        }
+        event.action = std::move(change);
+        return true;
+    }
+
+    bool readControllerProperties(const json& v, const std::string& path,
+                                  ControllerProperties& properties) {
+        if (!isObject(v, path)) {
+            return false;
+        }
+        for (const auto& [key, value] : v.items()) {
+            const std::string field = member(path, key);
+            if (value.is_number_integer()) {
+                properties[key] = value.get<std::int64_t>();
+            } else if (value.is_string()) {
+                properties[key] = value.get<std::string>();
+            } else if (value.is_array() &&
+                       std::all_of(value.begin(), value.end(),
+                                   [](const json& item) { return item.is_string(); })) {
+                properties[key] = value.get<std::vector<std::string>>();
+            } else if (value.is_object() &&
+                       std::all_of(value.begin(), value.end(),
+                                   [](const json& item) { return item.is_string(); })) {
+                properties[key] = value.get<std::map<std::string, std::string>>();
+            } else {
+                return fail(field,
+                            "expected a whole number, a text, a list of texts or an object of "
+                            "texts");
+            }
         }
         return true;
     }

@@ -49,6 +49,26 @@ std::string_view baseName(std::string_view path) {
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
+std::string_view controllerEventName(const ControllerEvent& event) {
+    switch (event.kind) {
+        case ControllerEventKind::terminated:
+            return "terminated";
+        case ControllerEventKind::suspended:
+            return "suspended";
+        case ControllerEventKind::resumed:
+            return "resumed";
+        case ControllerEventKind::requestingClose:
+            return "requestingClose";
+        case ControllerEventKind::wasClosed:
+            return "wasClosed";
+        case ControllerEventKind::busyStateChanged:
+            return "busyStateChanged";
+        case ControllerEventKind::other:
+            break;
+    }
+    return "other";
+}
+
 // The transcript line of a scenario event.
 TranscriptEntry describeEvent(const ScenarioEvent& event) {
     TranscriptEntry entry;
@@ -142,6 +162,27 @@ TranscriptEntry describeEvent(const ScenarioEvent& event) {
                                     formatSettingValue(value));
             }
             entry.text = "the user changes settings: " + list;
+        }
+        void operator()(const NetworkChange& change) {
+            const bool wifi = change.tether == sim::SimTether::wifiHotspot;
+            entry.name = "network";
+            entry.fields = {{"kind", wifi ? "wifiHotspot" : "bluetoothPAN"},
+                            {"up", change.up ? "true" : "false"}};
+            entry.text =
+                fmt::format("{} {}", wifi ? "the phone's Wi-Fi hotspot" : "a Bluetooth PAN link",
+                            change.up ? "comes up" : "goes down");
+        }
+        void operator()(const ControllerChange& change) {
+            entry.name = "controller";
+            const auto name = controllerEventName(change.event);
+            entry.fields = {{"event", std::string(name)}};
+            entry.text =
+                change.event.kind == ControllerEventKind::other
+                    ? fmt::format("the Bluetooth controller reports message {}", change.event.code)
+                    : fmt::format("the Bluetooth controller reports: {}", name);
+            if (change.event.kind == ControllerEventKind::other) {
+                entry.fields.emplace_back("code", std::to_string(change.event.code));
+            }
         }
     };
     std::visit(Describe{entry}, event.action);
@@ -297,6 +338,12 @@ void ScenarioRunner::observePlatform() {
         action("updateMenu", fmt::format("status menu update entry: {}", title),
                {{"title", title}});
     }));
+    observers_.push_back(platform.bluetooth.onLinkRequest([this](const sim::SimLinkRequest& r) {
+        const std::string device = r.name.value_or(r.identifier.toString());
+        action(r.connect ? "connect" : "disconnect",
+               fmt::format("{} {}", r.connect ? "link requested to" : "link cancelled to", device),
+               {{"device", device}});
+    }));
     auto& pipeline = app.scanner.pipeline();
     observers_.push_back(pipeline.onEffect([this](const PresenceEngine::Effect& effect) {
         if (std::holds_alternative<PresenceEngine::BecameGone>(effect)) {
@@ -385,6 +432,15 @@ void ScenarioRunner::happen(const ScenarioEvent& event) {
             for (const auto& [key, value] : change.values) {
                 runner.app.settings.set(key, value);
             }
+        }
+        void operator()(const NetworkChange& change) {
+            p.networkLinks.setTether(change.tether, change.up);
+        }
+        void operator()(const ControllerChange& change) {
+            for (const auto& [key, value] : change.properties) {
+                p.bluetoothController.setProperty(key, value);
+            }
+            p.bluetoothController.inject(change.event);
         }
     };
     std::visit(Apply{*this, platform}, event.action);

@@ -145,6 +145,9 @@ class BleCentral {
     virtual void cancelPeripheralConnection(const PeripheralRef& peripheral) = 0;
     // Asks for the link's RSSI; the answer arrives through peripheralDidReadRSSI.
     virtual void readRSSI(const PeripheralRef& peripheral) = 0;
+    // False when this stack can open links but not read their RSSI (the link reader is missing
+    // or not permitted); links are then of no use for presence.
+    virtual bool canReadLinkRSSI() const { return true; }
 };
 
 // The platform's Bluetooth central role: its class-level authorization and the creation of

@@ -7,6 +7,7 @@
 #include "platform/AppInstance.h"
 #include "platform/AppShell.h"
 #include "platform/BleCentral.h"
+#include "platform/BluetoothController.h"
 #include "platform/Clock.h"
 #include "platform/Console.h"
 #include "platform/HttpClient.h"
@@ -16,6 +17,7 @@
 #include "platform/LoginItem.h"
 #include "platform/NotificationPermission.h"
 #include "platform/NotificationSettingsLink.h"
+#include "platform/NetworkLinks.h"
 #include "platform/Notifier.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/ProgramInfo.h"
@@ -46,6 +48,10 @@ struct PlatformPorts {
     // Where the settings store keeps its values; the composition root builds the store on it.
     SettingsPersistence& settingsPersistence;
     BleCentralPort& bluetooth;
+    // The host controller, for diagnostics only.
+    BluetoothController& bluetoothController;
+    // Network links, to notice a tether to a phone.
+    NetworkLinks& networkLinks;
     ScreenSession& screenSession;
     SoundOutput& soundOutput;
     const SoundFiles& soundFiles;

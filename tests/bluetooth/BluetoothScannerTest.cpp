@@ -91,14 +91,27 @@ TEST_F(BluetoothScannerTest, ADepartureAndAReturnReachTheActions) {
 }
 
 TEST_F(BluetoothScannerTest, SilenceProbesTheConnectionOnlyWithAPoweredCentral) {
+    // A paired phone that lies near but has gone quiet.
+    const Uuid phone = Uuid::fromHalves(0xA1, 1);
+    settings.setString(keys::checkedPeripheralUUID, phone.toString());
+    sim::SimBluetoothConfig config;
+    sim::SimDeviceConfig device;
+    device.identifier = phone;
+    device.knownToSystem = true;
+    device.connection.outcome = sim::SimConnectOutcome::neverComplete;
+    device.rssi = {{0.0, -58.0, false}};
+    config.devices.push_back(device);
+    buildBluetooth(config);
+    buildScanner();
+
     scanner->startPresenceTimer();
     readings(-58, 1);
     loop.advanceBy(8);
-    EXPECT_EQ(actions.count("attemptConnection grace-window"), 0u);
+    EXPECT_EQ(log.count("Connect attempt (trigger: grace-window)"), 0u);
 
     powerUp();
     loop.advanceBy(10);
-    EXPECT_EQ(actions.count("attemptConnection grace-window"), 1u);
+    EXPECT_EQ(log.count("Connect attempt (trigger: grace-window)"), 1u);
 }
 
 TEST_F(BluetoothScannerTest, AUserSwitchIsAnnouncedLocallyButIsNotAScreenLock) {

@@ -32,6 +32,7 @@ class FakeConnections : public ConnectionAttempts {
   public:
     void attemptConnection(std::string_view trigger) override { triggers.emplace_back(trigger); }
     void tearDownConnectionFeed(std::string_view, bool) override {}
+    void setOnboardingCalibrationConnectAllowed(bool) override {}
     std::vector<std::string> triggers;
 };
 

@@ -26,6 +26,7 @@ class MockConnectionAttempts : public ConnectionAttempts {
   public:
     MOCK_METHOD(void, attemptConnection, (std::string_view trigger), (override));
     MOCK_METHOD(void, tearDownConnectionFeed, (std::string_view reason, bool cooldown), (override));
+    MOCK_METHOD(void, setOnboardingCalibrationConnectAllowed, (bool allowed), (override));
 };
 
 class MockEventSounds : public EventSounds {

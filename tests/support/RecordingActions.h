@@ -56,6 +56,9 @@ class RecordingActions final : public EventSounds,
     void tearDownConnectionFeed(std::string_view reason, bool cooldown) override {
         record("tearDownConnectionFeed " + std::string(reason) + (cooldown ? " cooldown" : ""));
     }
+    void setOnboardingCalibrationConnectAllowed(bool allowed) override {
+        record(allowed ? "calibrationConnect on" : "calibrationConnect off");
+    }
 
     void setLocked(bool locked) { locked_ = locked; }
     void setSuppressed(bool suppress) { suppress_ = suppress; }

@@ -71,7 +71,6 @@ struct ScannerWorld {
             .logSink = log,
             .readout = readout,
             .presence = publishedPresence,
-            .connections = actions,
         });
         alerts = std::make_unique<OutOfRangeAlerts>(clock, settings, notifier,
                                                     scanner->presenceEngine(), readout, log);
@@ -81,7 +80,7 @@ struct ScannerWorld {
             .logSink = log,
             .pipeline = scanner->pipeline(),
             .scanner = *scanner,
-            .connections = actions,
+            .connections = scanner->connectionFeed(),
             .sounds = actions,
             .screenLock = actions,
             .schedule = actions,

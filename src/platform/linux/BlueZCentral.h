@@ -36,6 +36,8 @@ class BlueZCentral final : public BleCentral {
     void connect(const PeripheralRef& peripheral) override;
     void cancelPeripheralConnection(const PeripheralRef& peripheral) override;
     void readRSSI(const PeripheralRef& peripheral) override;
+    // BlueZ's D-Bus interface has no link RSSI; the raw HCI reader is not wired yet.
+    bool canReadLinkRSSI() const override { return false; }
 
   private:
     // Shared with posted callbacks: once `alive` is false nothing more reaches the delegate.

@@ -36,6 +36,8 @@ PlatformPorts LinuxPlatform::ports() {
         .console = console,
         .settingsPersistence = settingsFile,
         .bluetooth = bluetooth,
+        .bluetoothController = bluetoothController,
+        .networkLinks = networkLinks,
         .screenSession = screenSession,
         .soundOutput = soundOutput,
         .soundFiles = soundFiles,

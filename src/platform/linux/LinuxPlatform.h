@@ -79,6 +79,9 @@ class LinuxPlatform {
     HeadlessAppShell shell;
     LogindSystemPower systemPower;
     NoTyping noTyping;
+    // Controller diagnostics and tether detection have no Linux sources yet.
+    NullBluetoothController bluetoothController;
+    NullNetworkLinks networkLinks;
     ServicePresenceNotificationPermission notificationPermission;
     posix::DesktopNotificationSettings notificationSettings;
     QtHttpClient http;

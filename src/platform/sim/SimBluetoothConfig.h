@@ -119,6 +119,8 @@ struct SimBluetoothConfig {
     // Without the allow-duplicates option a device is reported once per scan, and again only
     // after this many seconds when set.
     std::optional<double> duplicateReportInterval;
+    // False: links open but their RSSI cannot be read (no link reader on this stack).
+    bool linkRSSIReadable = true;
     // Seeds the identifiers drawn for address changes that do not name one.
     std::uint64_t seed = 1;
 

@@ -89,6 +89,7 @@ class SimBluetoothWorld::Central final : public BleCentral {
             world_->readRSSI(*this, peripheral);
         }
     }
+    bool canReadLinkRSSI() const override { return world_ && world_->config_.linkRSSIReadable; }
 
     // Runs `fn` with the delegate on the callback executor, unless this central is gone by then.
     template <typename Fn>
@@ -488,6 +489,7 @@ void SimBluetoothWorld::connect(Central& central, const PeripheralRef& requested
     if (!target) {
         return;
     }
+    linkRequests_.emit(SimLinkRequest{true, identifier, target->name()});
     Device* device = deviceOf(identifier);
     const double delay = device ? device->config.connection.delay : 0.0;
     Link& link = links_[identifier];
@@ -650,6 +652,7 @@ void SimBluetoothWorld::cancelConnection(Central& central, const PeripheralRef& 
     if (found == links_.end() || !p || found->second.owner != &central) {
         return;
     }
+    linkRequests_.emit(SimLinkRequest{false, identifier, p->name()});
     const bool wasConnected = p->state() == PeripheralConnectionState::connected;
     dropLink(found->second, *p);
     if (wasConnected) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/Liveness.h"
+#include "base/Signal.h"
 #include "platform/BleCentral.h"
 #include "platform/sim/RssiTimeline.h"
 #include "platform/sim/SimBluetoothConfig.h"
@@ -28,6 +29,13 @@ struct SimBluetoothStats {
     int cancelRequests = 0;
     int rssiReadRequests = 0;
     int rssiReadsWithoutLink = 0;
+};
+
+// A link request the program made: a connect, or the cancellation of a link.
+struct SimLinkRequest {
+    bool connect = true;
+    Uuid identifier;
+    std::optional<std::string> name;
 };
 
 // The Bluetooth central role of the simulated platform: devices advertising along their signal
@@ -68,6 +76,10 @@ class SimBluetoothWorld final : public BleCentralPort {
     std::size_t liveCentrals() const { return centrals_.size(); }
     bool isScanning() const;
     const SimBluetoothStats& stats() const { return stats_; }
+    // Tells of every connect and cancel request, as it is made.
+    [[nodiscard]] Connection onLinkRequest(std::function<void(const SimLinkRequest&)> fn) {
+        return linkRequests_.connect(std::move(fn));
+    }
 
   private:
     class Central;
@@ -127,6 +139,7 @@ class SimBluetoothWorld final : public BleCentralPort {
     std::vector<BleCentralOptions> createdCentrals_;
     bool advertising_ = false;
     SimBluetoothStats stats_;
+    Signal<const SimLinkRequest&> linkRequests_;
 
     std::vector<ScopedTimer> scheduledChanges_;
     LivenessToken liveness_;

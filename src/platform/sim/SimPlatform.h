@@ -4,6 +4,7 @@
 #include "platform/sim/MemorySettings.h"
 #include "platform/sim/RecordingNotifier.h"
 #include "platform/sim/SimAppShell.h"
+#include "platform/sim/SimBluetoothController.h"
 #include "platform/sim/SimBluetoothWorld.h"
 #include "platform/sim/SimClock.h"
 #include "platform/sim/SimHttpClient.h"
@@ -12,6 +13,7 @@
 #include "platform/sim/SimLockScreen.h"
 #include "platform/sim/SimMainLoop.h"
 #include "platform/sim/SimNotificationPermission.h"
+#include "platform/sim/SimNetworkLinks.h"
 #include "platform/sim/SimProcessLauncher.h"
 #include "platform/sim/SimScreenSession.h"
 #include "platform/sim/SimShellPorts.h"
@@ -61,6 +63,8 @@ class SimPlatform {
     ConsoleOutput& console;
     MemorySettings persistence;
     SimBluetoothWorld bluetooth;
+    SimBluetoothController bluetoothController;
+    SimNetworkLinks networkLinks;
     SimScreenSession screenSession;
     SimSoundOutput soundOutput;
     SimSoundFiles soundFiles;
