@@ -222,6 +222,7 @@ void DeviceDiscovery::publishDeviceList() {
 
 void DeviceDiscovery::publishFromQueue() {
     struct Entry {
+        bool paired;
         std::u32string key;
         PeripheralRef peripheral;
     };
@@ -234,10 +235,15 @@ void DeviceDiscovery::publishFromQueue() {
         } else if (auto found = resolvedNames_.find(identifier); found != resolvedNames_.end()) {
             name = found->second;
         }
-        entries.push_back(Entry{displayNameSortKey(name), device.peripheral});
+        entries.push_back(
+            Entry{device.peripheral->isPaired(), displayNameSortKey(name), device.peripheral});
     }
-    // Equal names are ordered by identifier so the list does not shuffle between publications.
+    // Paired devices first: only they keep one identifier across address changes. Equal names
+    // are ordered by identifier so the list does not shuffle between publications.
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        if (a.paired != b.paired) {
+            return a.paired;
+        }
         if (a.key != b.key) {
             return a.key < b.key;
         }

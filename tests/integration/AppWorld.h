@@ -17,8 +17,8 @@ namespace ambleguard::test {
 // real one; not launched until the test says so.
 class AppWorld {
   public:
-    explicit AppWorld(SettingValues settings = {})
-        : platform(options(std::move(settings)), log, console) {
+    explicit AppWorld(SettingValues settings = {}, sim::SimBluetoothConfig bluetooth = {})
+        : platform(options(std::move(settings), std::move(bluetooth)), log, console) {
         app.emplace(platform.ports());
     }
 
@@ -52,8 +52,10 @@ class AppWorld {
     std::optional<Application> app;
 
   private:
-    static sim::SimPlatformOptions options(SettingValues settings) {
+    static sim::SimPlatformOptions options(SettingValues settings,
+                                           sim::SimBluetoothConfig bluetooth) {
         sim::SimPlatformOptions o;
+        o.bluetooth = std::move(bluetooth);
         o.soundFiles = EventSoundPlayer::installedSoundFiles(sim::SimSoundFiles::kResourceRoot);
         o.settings = std::move(settings);
         return o;

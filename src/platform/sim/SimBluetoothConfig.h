@@ -69,6 +69,12 @@ struct SimDeviceConfig {
     double noiseSigma = 0;
     std::uint64_t noiseSeed = 1;
     std::vector<SimAddressChange> addressChanges;
+    // A phone or watch advertising from a private address that changes every this many
+    // seconds: unless `paired`, it appears under a fresh identifier at each change (the stack
+    // cannot tell it is the same device); paired, the stack resolves every address to one
+    // identifier. Its peripheral reports a random address either way.
+    std::optional<double> privateAddressRotation;
+    bool paired = false;
 
     SimConnectBehaviour connection;
     // Retrievable by identifier before it has ever been seen (a paired device).

@@ -124,6 +124,14 @@ SimBluetoothWorld::SimBluetoothWorld(SimClock& clock, SimMainLoop& loop, SimBlue
         auto device = std::make_unique<Device>(deviceConfig);
         device->identifiers.emplace_back(0.0, deviceConfig.identifier);
         auto changes = deviceConfig.addressChanges;
+        if (deviceConfig.privateAddressRotation && *deviceConfig.privateAddressRotation > 0 &&
+            !deviceConfig.paired) {
+            // Rotations over the longest scenario (31 days), at most a few thousand of them.
+            const double every = std::max(*deviceConfig.privateAddressRotation, 60.0);
+            for (double at = every; at <= 31 * 86400.0; at += every) {
+                changes.push_back(SimAddressChange{at, std::nullopt});
+            }
+        }
         std::stable_sort(changes.begin(), changes.end(),
                          [](const auto& a, const auto& b) { return a.at < b.at; });
         for (const SimAddressChange& change : changes) {
@@ -131,8 +139,10 @@ SimBluetoothWorld::SimBluetoothWorld(SimClock& clock, SimMainLoop& loop, SimBlue
                 change.at, change.identifier ? *change.identifier : random_.uuid());
         }
         for (const auto& [from, identifier] : device->identifiers) {
-            peripherals_.try_emplace(
-                identifier, std::make_shared<SimPeripheral>(identifier, deviceConfig.name));
+            auto peripheral = std::make_shared<SimPeripheral>(identifier, deviceConfig.name);
+            peripheral->setAddressKind(deviceConfig.paired,
+                                       deviceConfig.privateAddressRotation.has_value());
+            peripherals_.try_emplace(identifier, std::move(peripheral));
             deviceByIdentifier_.try_emplace(identifier, device.get());
         }
         if (deviceConfig.knownToSystem) {
