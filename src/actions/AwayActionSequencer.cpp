@@ -8,14 +8,13 @@
 
 namespace ambleguard {
 
-AwayActionSequencer::AwayActionSequencer(SettingsStore& store, const Clock& clock,
-                                         MainQueue& mainQueue, LogSink& logSink,
-                                         ConsoleOutput& console, ScreenLockControl& screenLock,
-                                         ScheduleGate& schedule, ActivityGate& activity,
-                                         const UnlockTestStatus& unlockTest,
-                                         ShortcutRunner& shortcuts,
-                                         ShortcutSequencingState& sequencing)
+AwayActionSequencer::AwayActionSequencer(
+    SettingsStore& store, const Published<DevicePresenceState>& presence, const Clock& clock,
+    MainQueue& mainQueue, LogSink& logSink, ConsoleOutput& console, ScreenLockControl& screenLock,
+    ScheduleGate& schedule, ActivityGate& activity, const UnlockTestStatus& unlockTest,
+    ShortcutRunner& shortcuts, ShortcutSequencingState& sequencing)
     : store_(store),
+      presence_(presence),
       clock_(clock),
       mainQueue_(mainQueue),
       log_(logSink, "Shortcuts"),
@@ -89,7 +88,7 @@ void AwayActionSequencer::performAwayAction() {
 
 void AwayActionSequencer::deferredRetry(Retry which) {
     (which == Retry::activity ? awayActivityRetryScheduled_ : awayCooldownRetryScheduled_) = false;
-    if (isWeakOrAbsent(storedPresenceState(store_))) {
+    if (isWeakOrAbsent(presence_.get())) {
         performAwayAction();
     } else {
         log_.debug("Deferred away action cancelled - device returned");
@@ -97,7 +96,7 @@ void AwayActionSequencer::deferredRetry(Retry which) {
 }
 
 void AwayActionSequencer::delayedLock(LockMode mode) {
-    if (!isWeakOrAbsent(storedPresenceState(store_))) {
+    if (!isWeakOrAbsent(presence_.get())) {
         log_.info("Away action cancelled - device returned during delay");
         return;
     }
@@ -116,7 +115,7 @@ void AwayActionSequencer::doAwayShortcut() {
     const std::string awayName = store_.stringForKey(keys::shortcutNameOnLock).value_or("");
     const std::string returnName = store_.stringForKey(keys::shortcutNameOnReturn).value_or("");
     const bool skipWhenLocked = store_.boolForKey(keys::preventAwayShortcutWhenLocked);
-    const std::string presence = storedPresenceState(store_);
+    const std::string_view presence = rawValue(presence_.get());
     const bool awayRan = store_.boolForKey(keys::awayShortcutRanForCurrentEvent);
 
     log_.debug("doAwayShortcut() called - state: {}, awayRan: {}, pending: {}", presence,
@@ -161,9 +160,9 @@ void AwayActionSequencer::doAwayShortcut() {
 
 void AwayActionSequencer::postponedAwayCheck() {
     sequencing_.setAwayShortcutPending(false);
-    const std::string presence = storedPresenceState(store_);
+    const std::string_view presence = rawValue(presence_.get());
     log_.debug("Postponed away shortcut checking state: {}", presence);
-    if (!isWeakOrAbsent(presence)) {
+    if (!isWeakOrAbsent(presence_.get())) {
         log_.info("Postponed away shortcut cancelled - device returned (state: {})", presence);
         return;
     }

@@ -10,8 +10,10 @@
 #include "base/Liveness.h"
 #include "base/Log.h"
 #include "base/MainQueue.h"
+#include "base/Published.h"
 #include "platform/Clock.h"
 #include "platform/Console.h"
+#include "presence/DevicePresenceState.h"
 #include "settings/SettingsStore.h"
 #include "unlock/UnlockInterfaces.h"
 
@@ -27,8 +29,9 @@ class AwayActionSequencer final : public AwayActions {
     // Seconds between the decision to lock and the lock, so that a quick return can cancel it.
     static constexpr double kLockGraceDelay = 3.0;
 
-    AwayActionSequencer(SettingsStore& store, const Clock& clock, MainQueue& mainQueue,
-                        LogSink& logSink, ConsoleOutput& console, ScreenLockControl& screenLock,
+    AwayActionSequencer(SettingsStore& store, const Published<DevicePresenceState>& presence,
+                        const Clock& clock, MainQueue& mainQueue, LogSink& logSink,
+                        ConsoleOutput& console, ScreenLockControl& screenLock,
                         ScheduleGate& schedule, ActivityGate& activity,
                         const UnlockTestStatus& unlockTest, ShortcutRunner& shortcuts,
                         ShortcutSequencingState& sequencing);
@@ -53,6 +56,7 @@ class AwayActionSequencer final : public AwayActions {
     ShortcutRunner::Completion awayShortcutCompletion();
 
     SettingsStore& store_;
+    const Published<DevicePresenceState>& presence_;
     const Clock& clock_;
     MainQueue& mainQueue_;
     Logger log_;

@@ -13,12 +13,13 @@
 namespace ambleguard {
 
 ReturnActionSequencer::ReturnActionSequencer(
-    SettingsStore& store, const Clock& clock, MainQueue& mainQueue, LogSink& logSink,
-    ConsoleOutput& console, const ScreenLockControl& screenLock, ScheduleGate& schedule,
-    const UnlockTestStatus& unlockTest, ScreenUnlocking& unlocker,
-    UnlockOnTouchControl& unlockOnTouch, ShortcutRunner& shortcuts,
+    SettingsStore& store, const Published<DevicePresenceState>& presence, const Clock& clock,
+    MainQueue& mainQueue, LogSink& logSink, ConsoleOutput& console,
+    const ScreenLockControl& screenLock, ScheduleGate& schedule, const UnlockTestStatus& unlockTest,
+    ScreenUnlocking& unlocker, UnlockOnTouchControl& unlockOnTouch, ShortcutRunner& shortcuts,
     ShortcutSequencingState& sequencing)
     : store_(store),
+      presence_(presence),
       clock_(clock),
       mainQueue_(mainQueue),
       log_(logSink, "Shortcuts"),
@@ -79,7 +80,7 @@ void ReturnActionSequencer::performReturnAction() {
 
 void ReturnActionSequencer::postponedReturnCheck() {
     sequencing_.setReturnShortcutPending(false);
-    if (!isPresent(storedPresenceState(store_))) {
+    if (presence_.get() != DevicePresenceState::present) {
         log_.info("Postponed return shortcut cancelled - device no longer present");
         return;
     }
@@ -100,7 +101,7 @@ void ReturnActionSequencer::startReturnCountdown() {
         return;
     }
     returnCountdownActive_ = true;
-    const double countdown = BoundSetting<double>(store_, keys::lastSeenTimeout, 1.0).get();
+    const double countdown = BoundSetting<double>(store_, bound::lastSeenTimeout).get();
     log_.info("Starting return shortcut countdown: {:.1f}s", countdown);
     mainQueue_.postAfter(countdown, liveness_.guarded([this] { returnCountdownEnded(); }));
 }
@@ -108,7 +109,7 @@ void ReturnActionSequencer::startReturnCountdown() {
 void ReturnActionSequencer::returnCountdownEnded() {
     returnCountdownActive_ = false;
     // Only a confirmed presence counts: a weak signal may be the device leaving again.
-    if (!isPresent(storedPresenceState(store_))) {
+    if (presence_.get() != DevicePresenceState::present) {
         log_.info("Return shortcut cancelled - device no longer present after delay");
         return;
     }
@@ -187,7 +188,7 @@ void ReturnActionSequencer::performUnlockOnReturn() {
 
 void ReturnActionSequencer::deferredUnlockRetry() {
     unlockRetryScheduled_ = false;
-    if (isPresent(storedPresenceState(store_))) {
+    if (presence_.get() == DevicePresenceState::present) {
         performUnlockOnReturn();
     } else {
         console_.writeLine("Deferred unlock action cancelled - device no longer present");

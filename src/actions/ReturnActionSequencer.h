@@ -8,8 +8,10 @@
 #include "base/Liveness.h"
 #include "base/Log.h"
 #include "base/MainQueue.h"
+#include "base/Published.h"
 #include "platform/Clock.h"
 #include "platform/Console.h"
+#include "presence/DevicePresenceState.h"
 #include "settings/SettingsStore.h"
 #include "unlock/UnlockInterfaces.h"
 
@@ -22,12 +24,12 @@ namespace ambleguard {
 // Main queue only; delayed work re-checks the current state when it fires.
 class ReturnActionSequencer final : public ReturnActions {
   public:
-    ReturnActionSequencer(SettingsStore& store, const Clock& clock, MainQueue& mainQueue,
-                          LogSink& logSink, ConsoleOutput& console,
-                          const ScreenLockControl& screenLock, ScheduleGate& schedule,
-                          const UnlockTestStatus& unlockTest, ScreenUnlocking& unlocker,
-                          UnlockOnTouchControl& unlockOnTouch, ShortcutRunner& shortcuts,
-                          ShortcutSequencingState& sequencing);
+    ReturnActionSequencer(SettingsStore& store, const Published<DevicePresenceState>& presence,
+                          const Clock& clock, MainQueue& mainQueue, LogSink& logSink,
+                          ConsoleOutput& console, const ScreenLockControl& screenLock,
+                          ScheduleGate& schedule, const UnlockTestStatus& unlockTest,
+                          ScreenUnlocking& unlocker, UnlockOnTouchControl& unlockOnTouch,
+                          ShortcutRunner& shortcuts, ShortcutSequencingState& sequencing);
     ReturnActionSequencer(const ReturnActionSequencer&) = delete;
     ReturnActionSequencer& operator=(const ReturnActionSequencer&) = delete;
 
@@ -48,6 +50,7 @@ class ReturnActionSequencer final : public ReturnActions {
     void deferredUnlockRetry();
 
     SettingsStore& store_;
+    const Published<DevicePresenceState>& presence_;
     const Clock& clock_;
     MainQueue& mainQueue_;
     Logger log_;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/Time.h"
+#include "presence/DevicePresenceState.h"
 #include "settings/SettingsReaders.h"
 #include "settings/SettingsStore.h"
 
@@ -45,13 +46,9 @@ inline std::optional<AlternationWait> alternationWait(const SettingsStore& store
     return AlternationWait{elapsed, kShortcutAlternationGap - elapsed};
 }
 
-// The published presence strings that mean the device is away.
-inline bool isWeakOrAbsent(std::string_view presence) {
-    return presence == "Weak Signal" || presence == "Absent";
-}
-
-inline bool isPresent(std::string_view presence) {
-    return presence == "Present";
+// The presence states that mean the device is away.
+inline bool isWeakOrAbsent(DevicePresenceState presence) {
+    return presence != DevicePresenceState::present;
 }
 
 }  // namespace ambleguard

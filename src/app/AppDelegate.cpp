@@ -14,14 +14,14 @@ AppDelegate::AppDelegate(const Dependencies& deps)
       loginItem_(deps.loginItem),
       unlockOnTouch_(deps.unlockOnTouch),
       bound_{
-          .isPinEnabled = BoundSetting<bool>(deps.settings, keys::isPinEnabled, false),
-          .hashedPIN = BoundSetting<std::string>(deps.settings, keys::hashedPIN, ""),
-          .averageMinRSSI = BoundSetting<double>(deps.settings, keys::averageMinRSSI, -67.0),
-          .lastSeenTimeout = BoundSetting<double>(deps.settings, keys::lastSeenTimeout, 1.0),
+          .isPinEnabled = BoundSetting<bool>(deps.settings, bound::isPinEnabled),
+          .hashedPIN = BoundSetting<std::string>(deps.settings, bound::hashedPIN),
+          .averageMinRSSI = BoundSetting<double>(deps.settings, bound::averageMinRSSI),
+          .lastSeenTimeout = BoundSetting<double>(deps.settings, bound::lastSeenTimeout),
           .showSignalStrengthInMenuBar =
-              BoundSetting<bool>(deps.settings, keys::showSignalStrengthInMenuBar, false),
+              BoundSetting<bool>(deps.settings, bound::showSignalStrengthInMenuBar),
           .userHasCompletedOnboarding =
-              BoundSetting<bool>(deps.settings, keys::userHasCompletedOnboarding, false),
+              BoundSetting<bool>(deps.settings, bound::userHasCompletedOnboarding),
       },
       // The scanner is built by the composition root, which owns it; this object only drives it.
       scanner_(deps.scanner),

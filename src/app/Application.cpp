@@ -1,10 +1,14 @@
 #include "app/Application.h"
 
+#include "settings/SettingsReaders.h"
+
 namespace ambleguard {
 
 Application::Application(const PlatformPorts& ports)
     : ports_(ports),
       settings(ports.settingsPersistence, ports.logSink),
+      presence(parseDevicePresenceState(storedPresenceState(settings))
+                   .value_or(DevicePresenceState::present)),
       schedule(settings, ports.clock, ports.logSink),
       activity(settings, ports.idleClock),
       sounds(settings, ports.soundFiles, ports.soundOutput, ports.mainQueue, ports.logSink),
@@ -13,9 +17,9 @@ Application::Application(const PlatformPorts& ports)
       unlockOnTouch(ports.logSink),
       shortcuts(ports.shortcutCommands, ports.processLauncher, ports.mainQueue, ports.logSink),
       sequencing(ports.logSink),
-      awayActions(settings, ports.clock, ports.mainQueue, ports.logSink, ports.console, screenLock,
-                  schedule, activity, unlockTest, shortcuts, sequencing),
-      returnActions(settings, ports.clock, ports.mainQueue, ports.logSink, ports.console,
+      awayActions(settings, presence, ports.clock, ports.mainQueue, ports.logSink, ports.console,
+                  screenLock, schedule, activity, unlockTest, shortcuts, sequencing),
+      returnActions(settings, presence, ports.clock, ports.mainQueue, ports.logSink, ports.console,
                     screenLock, schedule, unlockTest, unlocker, unlockOnTouch, shortcuts,
                     sequencing),
       connections_(ports.logSink),
@@ -28,6 +32,7 @@ Application::Application(const PlatformPorts& ports)
           .settings = settings,
           .logSink = ports.logSink,
           .readout = readout,
+          .presence = presence,
           .connections = connections_,
       }),
       outOfRangeAlerts(ports.clock, settings, ports.notifier, scanner.presenceEngine(), readout,

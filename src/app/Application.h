@@ -46,6 +46,8 @@ class Application {
   public:
     SettingsStore settings;
     SignalReadout readout;
+    // The tracked device's presence as last published; the pipeline writes it.
+    Published<DevicePresenceState> presence;
     ScheduleManager schedule;
     ActivityMonitor activity;
     EventSoundPlayer sounds;

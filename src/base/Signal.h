@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/Sequence.h"
+
 #include <algorithm>
 #include <functional>
 #include <memory>
@@ -36,6 +38,12 @@ class Connection {
 
 // A list of observers called synchronously, in registration order. Observers may connect or
 // disconnect (themselves or others) and emit again while being called.
+//
+// Threads: a signal belongs to one sequence, the first one it is connected to or emitted on
+// (set-up outside any sequence does not count); debug builds assert that it is used only there.
+// Observers therefore run on the owner's sequence and need no locking of their own. A signal
+// that must be raised from several threads does not exist on purpose: hop to the owner's
+// sequence first.
 template <typename... Args>
 class Signal {
   public:
@@ -49,6 +57,7 @@ class Signal {
     }
 
     [[nodiscard]] Connection connect(std::function<void(Args...)> fn) {
+        sequence_.check();
         auto slot = std::make_shared<Slot>(Slot{std::move(fn), true});
         slots_->push_back(slot);
         std::weak_ptr<Slots> weakSlots = slots_;
@@ -65,6 +74,7 @@ class Signal {
     }
 
     void emit(Args... args) const {
+        sequence_.check();
         auto snapshot = *slots_;  // observers may change the list while being called
         for (const auto& slot : snapshot) {
             if (slot->active) {
@@ -80,6 +90,7 @@ class Signal {
     };
     using Slots = std::vector<std::shared_ptr<Slot>>;
     std::shared_ptr<Slots> slots_ = std::make_shared<Slots>();
+    SequenceChecker sequence_;
 };
 
 }  // namespace ambleguard

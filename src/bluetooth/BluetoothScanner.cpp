@@ -13,6 +13,7 @@ BluetoothScanner::BluetoothScanner(const Dependencies& deps)
           .logSink = deps.logSink,
           .readout = deps.readout,
           .engine = presenceEngine_,
+          .presence = deps.presence,
       }),
       discovery_(deps.clock, deps.mainQueue, deps.peripheralQueue, deps.settings, deps.logSink,
                  pipeline_, deps.connections, pipeline_),

@@ -41,6 +41,7 @@ class BluetoothScanner final : public ScannerControl, private BleCentralDelegate
         SettingsStore& settings;
         LogSink& logSink;
         SignalReadout& readout;
+        Published<DevicePresenceState>& presence;
         ConnectionAttempts& connections;
     };
 

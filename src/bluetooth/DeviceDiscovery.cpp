@@ -59,18 +59,21 @@ DeviceDiscovery::DeviceDiscovery(const Clock& clock, MainQueue& mainQueue,
       readings_(readings),
       connections_(connections),
       resets_(resets),
-      showOnlyAppleDevices_(settings, keys::showOnlyAppleDevices, false),
-      enableDeviceExpiration_(settings, keys::enableDeviceExpiration, true),
-      deviceExpirationTime_(settings, keys::deviceExpirationTime, 60.0) {
+      showOnlyAppleDevices_(settings, bound::showOnlyAppleDevices),
+      enableDeviceExpiration_(settings, bound::enableDeviceExpiration),
+      deviceExpirationTime_(settings, bound::deviceExpirationTime) {
     startExpirationTimer();
     selection_.setIdentifier(parseStoredIdentifier(settings_));
     selection_.setBeaconIdentity(settings_.stringForKey(keys::checkedBeaconIdentity));
-    capturedDetectionMode_ =
-        BoundSetting<std::string>(settings_, keys::detectionMode, "Stable").get();
+    capturedDetectionMode_ = BoundSetting<std::string>(settings_, bound::detectionMode).get();
     settingsObserver_ = settings_.onChange(liveness_.guarded([this] { reconcileSelection(); }));
 }
 
-DeviceDiscovery::~DeviceDiscovery() = default;
+DeviceDiscovery::~DeviceDiscovery() {
+    // Work already queued on the peripheral queue must not start once this object is going,
+    // and none may be half way through: invalidate its token there, after what is running.
+    peripheralQueue_.runSync([this] { peripheralLiveness_.invalidate(); });
+}
 
 void DeviceDiscovery::startExpirationTimer() {
     expirationTimer_ = mainQueue_.scheduleRepeating(kExpirationInterval, 0.0,
@@ -112,7 +115,7 @@ void DeviceDiscovery::handleDiscovery(const PeripheralRef& peripheral,
                 label = beaconLabel(*frame);
                 key = frame->identityKey;
             }
-            peripheralQueue_.post(liveness_.guarded(
+            peripheralQueue_.post(peripheralLiveness_.guarded(
                 [this, peripheral, label = std::move(label), key = std::move(key)]() mutable {
                     recordTrackedDevice(peripheral, std::move(label), std::move(key));
                 }));
@@ -134,7 +137,7 @@ void DeviceDiscovery::handleDiscovery(const PeripheralRef& peripheral,
                 readoptRotatedBeacon(identifier, key);
             }));
             passReading(rssi);
-            peripheralQueue_.post(liveness_.guarded(
+            peripheralQueue_.post(peripheralLiveness_.guarded(
                 [this, peripheral, label = beaconLabel(*frame), key = frame->identityKey] {
                     recordTrackedDevice(peripheral, label, key);
                 }));
@@ -167,8 +170,8 @@ void DeviceDiscovery::handleDiscovery(const PeripheralRef& peripheral,
             data.begin(), data.begin() + static_cast<std::ptrdiff_t>(
                                              std::min(data.size(), kManufacturerPrefixLength)));
     }
-    peripheralQueue_.post(
-        liveness_.guarded([this, sighting = std::move(sighting)] { recordNamedDevice(sighting); }));
+    peripheralQueue_.post(peripheralLiveness_.guarded(
+        [this, sighting = std::move(sighting)] { recordNamedDevice(sighting); }));
 }
 
 void DeviceDiscovery::recordNamedDevice(const Sighting& sighting) {
@@ -217,7 +220,7 @@ void DeviceDiscovery::recordTrackedDevice(const PeripheralRef& peripheral,
 }
 
 void DeviceDiscovery::publishDeviceList() {
-    peripheralQueue_.post(liveness_.guarded([this] { publishFromQueue(); }));
+    peripheralQueue_.post(peripheralLiveness_.guarded([this] { publishFromQueue(); }));
 }
 
 void DeviceDiscovery::publishFromQueue() {
@@ -264,7 +267,7 @@ void DeviceDiscovery::assignPeripherals(std::vector<PeripheralRef> list) {
 }
 
 void DeviceDiscovery::clearDiscoveredDevices() {
-    peripheralQueue_.post(liveness_.guarded([this] {
+    peripheralQueue_.post(peripheralLiveness_.guarded([this] {
         discoveredPeripherals_.clear();
         resolvedNames_.clear();
         beaconIdentities_.clear();
@@ -273,7 +276,7 @@ void DeviceDiscovery::clearDiscoveredDevices() {
 }
 
 void DeviceDiscovery::restorePeripherals(std::vector<PeripheralRef> peripherals) {
-    peripheralQueue_.post(liveness_.guarded([this, peripherals = std::move(peripherals)] {
+    peripheralQueue_.post(peripheralLiveness_.guarded([this, peripherals = std::move(peripherals)] {
         const Instant now = clock_.now();
         for (const auto& peripheral : peripherals) {
             if (peripheral) {
@@ -346,7 +349,7 @@ void DeviceDiscovery::readoptRotatedBeacon(const Uuid& identifier, const std::st
     selection_.setIdentifier(identifier);
     settings_.setString(keys::checkedPeripheralUUID, identifier.toString());
     if (tracked.identifier) {
-        peripheralQueue_.post(liveness_.guarded([this, old = *tracked.identifier] {
+        peripheralQueue_.post(peripheralLiveness_.guarded([this, old = *tracked.identifier] {
             forget(old);
             publishFromQueue();
         }));

@@ -126,6 +126,9 @@ class DeviceDiscovery {
     ScopedTimer expirationTimer_;
     Connection settingsObserver_;
 
+    // Main-queue work checks liveness_; peripheral-queue work checks peripheralLiveness_, which
+    // the destructor invalidates on that queue.
+    LivenessToken peripheralLiveness_;
     LivenessToken liveness_;
 };
 

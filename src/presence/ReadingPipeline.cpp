@@ -23,17 +23,16 @@ ReadingPipeline::ReadingPipeline(const Dependencies& deps)
       log_(deps.logSink, "BT"),
       readout_(deps.readout),
       engine_(deps.engine),
-      detectionMode_(deps.settings, keys::detectionMode, "Stable"),
-      averageMinRSSI_(deps.settings, keys::averageMinRSSI, -67.0),
-      hysteresisAwayBuffer_(deps.settings, keys::hysteresisAwayBuffer, 4.0),
-      hysteresisReturnBuffer_(deps.settings, keys::hysteresisReturnBuffer, 4.0),
-      lastSeenTimeout_(deps.settings, keys::lastSeenTimeout, 1.0),
+      presence_(deps.presence),
+      detectionMode_(deps.settings, bound::detectionMode),
+      averageMinRSSI_(deps.settings, bound::averageMinRSSI),
+      hysteresisAwayBuffer_(deps.settings, bound::hysteresisAwayBuffer),
+      hysteresisReturnBuffer_(deps.settings, bound::hysteresisReturnBuffer),
+      lastSeenTimeout_(deps.settings, bound::lastSeenTimeout),
       // Any write may change what the cached settings say; counting writes is enough to know
       // when to read them again. Writes can come from any thread.
       settingsObserver_(deps.settings.onChange(
-          [this] { settingsGeneration_.fetch_add(1, std::memory_order_acq_rel); })),
-      presence_(parseDevicePresenceState(storedPresenceState(deps.settings))
-                    .value_or(DevicePresenceState::present)) {}
+          [this] { settingsGeneration_.fetch_add(1, std::memory_order_acq_rel); })) {}
 
 // --- Readings (Bluetooth executor) ---
 

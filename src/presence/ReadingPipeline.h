@@ -46,6 +46,8 @@ class ReadingPipeline final : public ReadingSink, public SignalStateResets {
         LogSink& logSink;
         SignalReadout& readout;
         PresenceEngine& engine;
+        // Where the presence is published for the rest of the program (main queue).
+        Published<DevicePresenceState>& presence;
     };
 
     // A reading that got through validation and the filter.
@@ -161,6 +163,7 @@ class ReadingPipeline final : public ReadingSink, public SignalStateResets {
     Logger log_;
     SignalReadout& readout_;
     PresenceEngine& engine_;
+    Published<DevicePresenceState>& presence_;
 
     BoundSetting<std::string> detectionMode_;
     BoundSetting<double> averageMinRSSI_;
@@ -181,7 +184,6 @@ class ReadingPipeline final : public ReadingSink, public SignalStateResets {
     Signal<const PresenceEngine::Effect&> effectToCarryOut_;
     Signal<std::string_view, DevicePresenceState> deviceConfirmedGone_;
     Signal<> resetRequested_;
-    Published<DevicePresenceState> presence_;
 
     LivenessToken liveness_;  // last: posted work checks it before touching anything above
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 
 #include <string>
@@ -14,6 +15,10 @@ class BoundSetting {
   public:
     BoundSetting(SettingsStore& store, std::string_view key, T defaultValue)
         : store_(&store), key_(key), default_(std::move(defaultValue)) {}
+    // Bound with the key's one named default.
+    template <typename D>
+    BoundSetting(SettingsStore& store, const BoundKey<D>& key)
+        : store_(&store), key_(key.name), default_(T(key.defaultValue)) {}
 
     T get() const;
     void set(const T& value) const;

@@ -17,15 +17,17 @@ SettingValue i(std::int64_t v) {
 SettingValue d(double v) {
     return SettingValue(v);
 }
-SettingValue s(const char* v) {
+SettingValue s(std::string_view v) {
     return SettingValue(std::string(v));
 }
 
 std::vector<SettingKeySpec> makeTable() {
     namespace k = keys;
     return {
-        {k::canScan, T::boolean, b(false), "false", "Master switch: monitoring on or off"},
-        {k::userHasCompletedOnboarding, T::boolean, b(false), "false", "Onboarding finished"},
+        {k::canScan, T::boolean, b(bound::canScan.defaultValue), "false",
+         "Master switch: monitoring on or off"},
+        {k::userHasCompletedOnboarding, T::boolean,
+         b(bound::userHasCompletedOnboarding.defaultValue), "false", "Onboarding finished"},
         {k::UserHasCompletedOnboarding, T::boolean, std::nullopt, "false",
          "Read once to seed the onboarding view's own completed state; nothing writes it"},
         {k::onboardingLaunchAtLoginPreference, T::boolean, std::nullopt, "false",
@@ -39,20 +41,25 @@ std::vector<SettingKeySpec> makeTable() {
          "Display name of the selected device"},
         {k::checkedBeaconIdentity, T::text, std::nullopt, "absent",
          "Beacon identity key of the selected device, when it is a beacon"},
-        {k::showOnlyAppleDevices, T::boolean, b(false), "false",
+        {k::showOnlyAppleDevices, T::boolean, b(bound::showOnlyAppleDevices.defaultValue), "false",
          "Device list shows only Apple devices"},
-        {k::enableDeviceExpiration, T::boolean, b(true), "false",
-         "Unseen devices drop out of the list"},
-        {k::deviceExpirationTime, T::real, d(60.0), "0",
+        {k::enableDeviceExpiration, T::boolean, b(bound::enableDeviceExpiration.defaultValue),
+         "false", "Unseen devices drop out of the list"},
+        {k::deviceExpirationTime, T::real, d(bound::deviceExpirationTime.defaultValue), "0",
          "Age in seconds after which an unseen device drops out"},
         {k::scanAllowDuplicates, T::boolean, std::nullopt, "false",
          "Scan reports every advertisement"},
-        {k::detectionMode, T::text, s("Stable"), "\"Balanced\" in the scanner's change handler",
+        {k::detectionMode, T::text, s(bound::detectionMode.defaultValue),
+         "\"Balanced\" in the scanner's change handler",
          "Signal filter profile: Responsive, Balanced or Stable"},
-        {k::averageMinRSSI, T::real, d(-67.0), "0", "Proximity threshold (dBm)"},
-        {k::hysteresisReturnBuffer, T::real, d(4.0), "0", "Return buffer above the threshold (dB)"},
-        {k::hysteresisAwayBuffer, T::real, d(4.0), "0", "Away buffer below the threshold (dB)"},
-        {k::lastSeenTimeout, T::real, d(1.0), "0", "Action delay (s)"},
+        {k::averageMinRSSI, T::real, d(bound::averageMinRSSI.defaultValue), "0",
+         "Proximity threshold (dBm)"},
+        {k::hysteresisReturnBuffer, T::real, d(bound::hysteresisReturnBuffer.defaultValue), "0",
+         "Return buffer above the threshold (dB)"},
+        {k::hysteresisAwayBuffer, T::real, d(bound::hysteresisAwayBuffer.defaultValue), "0",
+         "Away buffer below the threshold (dB)"},
+        {k::lastSeenTimeout, T::real, d(bound::lastSeenTimeout.defaultValue), "0",
+         "Action delay (s)"},
         {k::showDeadBandOnGraph, T::boolean, b(false), "false",
          "Signal graph draws the buffer band"},
         {k::suppressSuddenSignalLoss, T::boolean, b(false), "false",
@@ -111,9 +118,11 @@ std::vector<SettingKeySpec> makeTable() {
         {k::soundOnReturn, T::text, s("bundled:Drift"), "\"bundled:Drift\" (registered)",
          "Sound for the device returning"},
         {k::soundVolume, T::real, d(0.4), "0.4 (registered)", "Sound volume (0...1)"},
-        {k::isPinEnabled, T::boolean, b(false), "false", "Settings are behind a PIN"},
-        {k::hashedPIN, T::text, s(""), "absent", "Digest of the PIN"},
-        {k::showSignalStrengthInMenuBar, T::boolean, b(false), "false",
+        {k::isPinEnabled, T::boolean, b(bound::isPinEnabled.defaultValue), "false",
+         "Settings are behind a PIN"},
+        {k::hashedPIN, T::text, s(bound::hashedPIN.defaultValue), "absent", "Digest of the PIN"},
+        {k::showSignalStrengthInMenuBar, T::boolean,
+         b(bound::showSignalStrengthInMenuBar.defaultValue), "false",
          "Status item shows the signal level"},
         {k::isAdvancedEnabled, T::boolean, b(true), "false", "Main-panel flag"},
         {k::deviceListCollapsed, T::boolean, b(false), "false", "Device list collapsed"},

@@ -72,6 +72,31 @@ inline constexpr std::string_view deviceListCollapsed = "deviceListCollapsed";
 inline constexpr std::string_view expandedDeviceListHeight = "expandedDeviceListHeight";
 }  // namespace keys
 
+// A key together with the default its bound readers show while it holds nothing usable. Every
+// bound reader, the key table and the resets take the default from here, so it is written once.
+template <typename T>
+struct BoundKey {
+    std::string_view name;
+    T defaultValue;
+};
+
+namespace bound {
+inline constexpr BoundKey<bool> canScan{keys::canScan, false};
+inline constexpr BoundKey<bool> userHasCompletedOnboarding{keys::userHasCompletedOnboarding, false};
+inline constexpr BoundKey<bool> showOnlyAppleDevices{keys::showOnlyAppleDevices, false};
+inline constexpr BoundKey<bool> enableDeviceExpiration{keys::enableDeviceExpiration, true};
+inline constexpr BoundKey<double> deviceExpirationTime{keys::deviceExpirationTime, 60.0};
+inline constexpr BoundKey<std::string_view> detectionMode{keys::detectionMode, "Stable"};
+inline constexpr BoundKey<double> averageMinRSSI{keys::averageMinRSSI, -67.0};
+inline constexpr BoundKey<double> hysteresisReturnBuffer{keys::hysteresisReturnBuffer, 4.0};
+inline constexpr BoundKey<double> hysteresisAwayBuffer{keys::hysteresisAwayBuffer, 4.0};
+inline constexpr BoundKey<double> lastSeenTimeout{keys::lastSeenTimeout, 1.0};
+inline constexpr BoundKey<bool> isPinEnabled{keys::isPinEnabled, false};
+inline constexpr BoundKey<std::string_view> hashedPIN{keys::hashedPIN, ""};
+inline constexpr BoundKey<bool> showSignalStrengthInMenuBar{keys::showSignalStrengthInMenuBar,
+                                                            false};
+}  // namespace bound
+
 // One row of the key table.
 struct SettingKeySpec {
     std::string_view name;

@@ -7,12 +7,12 @@ namespace ambleguard {
 namespace k = keys;
 
 void resetDetectionSettings(SettingsStore& store) {
-    store.setString(k::detectionMode, "Stable");
-    store.setDouble(k::averageMinRSSI, -67.0);
-    store.setDouble(k::hysteresisReturnBuffer, 4.0);
-    store.setDouble(k::hysteresisAwayBuffer, 4.0);
+    store.setString(k::detectionMode, std::string(bound::detectionMode.defaultValue));
+    store.setDouble(k::averageMinRSSI, bound::averageMinRSSI.defaultValue);
+    store.setDouble(k::hysteresisReturnBuffer, bound::hysteresisReturnBuffer.defaultValue);
+    store.setDouble(k::hysteresisAwayBuffer, bound::hysteresisAwayBuffer.defaultValue);
     store.setBool(k::showDeadBandOnGraph, false);
-    store.setDouble(k::lastSeenTimeout, 1.0);
+    store.setDouble(k::lastSeenTimeout, bound::lastSeenTimeout.defaultValue);
     store.setDouble(k::unlockCooldownPeriod, 1.0);
     store.setDouble(k::lockCooldownPeriod, 1.0);
     store.setBool(k::activityMonitorEnabled, true);

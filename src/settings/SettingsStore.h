@@ -17,7 +17,8 @@ namespace ambleguard {
 // restart. Lookups see the stored value first, then a registered default. Direct reads of a
 // key that was never written (or holds a value of another type) give false, 0 or nothing;
 // integers and doubles convert into each other as numbers do. Every write is persisted at once
-// and then announced through the change signal, on the writing thread.
+// and then announced through the change signal. Reads are safe from any thread; writes belong
+// to the main queue.
 class SettingsStore {
   public:
     SettingsStore(SettingsPersistence& persistence, LogSink& logSink);
@@ -56,7 +57,9 @@ class SettingsStore {
     // Writes everything to disk again; false when that failed.
     bool synchronize();
 
-    // Raised after every write (set or remove), synchronously on the writing thread.
+    // Raised after every write (set or remove), synchronously. Reads may come from any thread,
+    // but writes come from the main queue only, so observers run there (the signal checks it
+    // in debug builds).
     [[nodiscard]] Connection onChange(std::function<void()> observer);
 
     // True when the last attempt to persist failed (changes live in memory only).

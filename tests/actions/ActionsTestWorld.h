@@ -98,11 +98,12 @@ struct ActionsTestWorld {
     ShortcutsToolCommands shortcutCommands{kTool};
     ShortcutRunner shortcuts{shortcutCommands, launcher, loop, log};
     ShortcutSequencingState sequencing{log};
-    AwayActionSequencer away{store,    clock,    loop,       log,       console,   screenLock,
-                             schedule, activity, unlockTest, shortcuts, sequencing};
-    ReturnActionSequencer returns{store,    clock,         loop,      log,
-                                  console,  screenLock,    schedule,  unlockTest,
-                                  unlocker, unlockOnTouch, shortcuts, sequencing};
+    Published<DevicePresenceState> presence;
+    AwayActionSequencer away{store,      presence, clock,    loop,       log,       console,
+                             screenLock, schedule, activity, unlockTest, shortcuts, sequencing};
+    ReturnActionSequencer returns{store,         presence,   clock,     loop,       log,
+                                  console,       screenLock, schedule,  unlockTest, unlocker,
+                                  unlockOnTouch, shortcuts,  sequencing};
 
     ActionsTestWorld() {
         store.setBool(keys::userHasCompletedOnboarding, true);
@@ -110,7 +111,11 @@ struct ActionsTestWorld {
         log.clear();
     }
 
-    void setPresence(const char* state) { store.setString(keys::devicePresenceState, state); }
+    // Published as the pipeline does: the typed value and the persisted copy.
+    void setPresence(const char* state) {
+        presence.set(parseDevicePresenceState(state).value());
+        store.setString(keys::devicePresenceState, state);
+    }
     void setDateAgo(std::string_view key, double seconds) {
         store.setDate(key, addSeconds(clock.now(), -seconds));
     }

@@ -230,9 +230,9 @@ TEST(ReturnActionStandIns, UnlockRequestsReachTheStandInsUntilTheRealComponentsE
     IdleUnlockTestStatus selfTest;
     LoggingScreenUnlocker unlocker(w.log);
     LoggingUnlockOnTouch unlockOnTouch(w.log);
-    ReturnActionSequencer returns(w.store, w.clock, w.loop, w.log, w.console, w.screenLock,
-                                  w.schedule, selfTest, unlocker, unlockOnTouch, w.shortcuts,
-                                  w.sequencing);
+    ReturnActionSequencer returns(w.store, w.presence, w.clock, w.loop, w.log, w.console,
+                                  w.screenLock, w.schedule, selfTest, unlocker, unlockOnTouch,
+                                  w.shortcuts, w.sequencing);
     returns.performUnlockOnReturn();
     w.store.setBool(keys::unlockOnTouchForReturn, true);
     returns.performUnlockOnReturn();

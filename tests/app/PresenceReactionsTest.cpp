@@ -33,6 +33,7 @@ class PresenceReactionsTest : public ::testing::Test {
             .logSink = log,
             .readout = readout,
             .engine = engine,
+            .presence = published,
         });
         reactions = std::make_unique<PresenceReactions>(PresenceReactions::Dependencies{
             .clock = clock,
@@ -83,6 +84,7 @@ class PresenceReactionsTest : public ::testing::Test {
     SettingsStore settings{persistence, log};
     SignalReadout readout;
     PresenceEngine engine;
+    Published<DevicePresenceState> published;
     NiceMock<test::MockScannerControl> scanner;
     NiceMock<test::MockConnectionAttempts> connections;
     NiceMock<test::MockEventSounds> sounds;

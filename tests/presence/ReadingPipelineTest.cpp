@@ -25,6 +25,7 @@ class ReadingPipelineTest : public ::testing::Test {
             .logSink = log,
             .readout = readout,
             .engine = engine,
+            .presence = published,
         });
         resetRequests = pipeline->onBluetoothResetRequested([this] { ++resets; });
     }
@@ -61,6 +62,7 @@ class ReadingPipelineTest : public ::testing::Test {
     SettingsStore settings{persistence, log};
     SignalReadout readout;
     PresenceEngine engine;
+    Published<DevicePresenceState> published;
     std::unique_ptr<ReadingPipeline> pipeline;
     int resets = 0;
     Connection resetRequests;

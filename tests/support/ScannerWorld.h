@@ -34,6 +34,7 @@ struct ScannerWorld {
     sim::RecordingLogSink log;
     SettingsStore settings{persistence, log};
     SignalReadout readout;
+    Published<DevicePresenceState> publishedPresence;
     sim::RecordingActions actions;
     sim::RecordingNotifier notifier;
     Instant start = clock.now();
@@ -69,6 +70,7 @@ struct ScannerWorld {
             .settings = settings,
             .logSink = log,
             .readout = readout,
+            .presence = publishedPresence,
             .connections = actions,
         });
         alerts = std::make_unique<OutOfRangeAlerts>(clock, settings, notifier,

@@ -1,5 +1,7 @@
 #include "platform/posix/EventLoop.h"
 
+#include "base/Sequence.h"
+
 #include "base/Time.h"
 
 #include <cmath>
@@ -76,6 +78,7 @@ void EventLoop::run() {
                                   item.entry});
         }
         lock.unlock();
+        ScopedSequence sequence(this);
         item.entry->task();
         lock.lock();
     }

@@ -47,6 +47,7 @@ void SimMainLoop::runFront() {
         queue_.push(
             Scheduled{addSeconds(front.due, front.entry->interval), nextSequence_++, front.entry});
     }
+    ScopedSequence sequence(this);
     front.entry->task();
 }
 

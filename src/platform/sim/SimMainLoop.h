@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/MainQueue.h"
+#include "base/Sequence.h"
 #include "platform/sim/SimClock.h"
 
 #include <cstdint>
@@ -63,8 +64,16 @@ class SimMainLoop final : public MainQueue {
 class SimExecutor final : public SerialExecutor {
   public:
     explicit SimExecutor(SimMainLoop& loop) : loop_(loop) {}
-    void post(Task task) override { loop_.post(std::move(task)); }
-    void runSync(const Task& task) override { task(); }
+    void post(Task task) override {
+        loop_.post([this, task = std::move(task)] {
+            ScopedSequence sequence(this);
+            task();
+        });
+    }
+    void runSync(const Task& task) override {
+        ScopedSequence sequence(this);
+        task();
+    }
 
   private:
     SimMainLoop& loop_;
