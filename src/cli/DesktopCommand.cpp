@@ -1,6 +1,7 @@
 #include "cli/DesktopCommand.h"
 
 #include "app/Application.h"
+#include "cli/ResourceFolder.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "platform/linux/SingleInstance.h"
 
@@ -59,17 +60,6 @@ class QuitOnSignals {
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 
-// Installed: <prefix>/share/ambleguard beside <prefix>/bin; in a build tree: the sources'.
-std::filesystem::path resourcesFolder() {
-    const std::filesystem::path executable = QCoreApplication::applicationDirPath().toStdString();
-    const auto installed = executable.parent_path() / "share" / "ambleguard";
-    std::error_code error;
-    if (std::filesystem::is_directory(installed / "Sounds", error)) {
-        return installed;
-    }
-    return AMBLEGUARD_SOURCE_RESOURCES;
-}
-
 void printHelp() {
     fmt::print(
         "Usage: ambleguard [--headless]\n"
@@ -115,7 +105,8 @@ int runDesktopProgram(int argc, char** argv, const Arguments& args) {
     }
 
     linuxdesktop::LinuxPlatformOptions options;
-    options.resources = resourcesFolder();
+    options.resources = resourceFolder(QCoreApplication::applicationDirPath().toStdString(),
+                                       AMBLEGUARD_SOURCE_RESOURCES);
     linuxdesktop::LinuxPlatform platform(options);
     shell = &platform.shell;
 
