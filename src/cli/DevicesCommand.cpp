@@ -41,6 +41,7 @@ class NoConnections final : public ConnectionAttempts {
   public:
     void attemptConnection(std::string_view) override {}
     void tearDownConnectionFeed(std::string_view, bool) override {}
+    void setOnboardingCalibrationConnectAllowed(bool) override {}
 };
 
 // A Bluetooth scan feeding the same discovery tables the program uses, without the rest of the
