@@ -90,8 +90,8 @@ struct NoteOnly {};
 
 using ScenarioAction =
     std::variant<NoteOnly, RadioStateChange, AuthorizationChange, UserScreenChange, UserInput,
-                 SystemPowerChange, ShortcutOutcome, SettingsChange, UserSessionSwitch,
-                 ScreensWake, SelfTestStart, NetworkChange, ControllerChange>;
+                 SystemPowerChange, ShortcutOutcome, SettingsChange, UserSessionSwitch, ScreensWake,
+                 SelfTestStart, NetworkChange, ControllerChange>;
 
 struct ScenarioEvent {
     // Seconds after the start.

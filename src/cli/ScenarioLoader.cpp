@@ -924,7 +924,7 @@ class Loader {
 
     bool readEvent(const json& value, const std::string& path, ScenarioEvent& event) {
         static constexpr std::string_view kinds[] = {
-            "bluetooth", "authorization", "screen",  "session",   "input", "system",
+            "bluetooth", "authorization", "screen",   "session", "input",     "system",
             "shortcut",  "set",           "selfTest", "network", "controller"};
         if (!isObject(value, path)) {
             return false;

@@ -4,9 +4,9 @@
 #include "base/MainQueue.h"
 #include "platform/Alerts.h"
 #include "platform/AppInstance.h"
-#include "platform/LoginItem.h"
-#include "platform/Keychain.h"
 #include "platform/KeyInjector.h"
+#include "platform/Keychain.h"
+#include "platform/LoginItem.h"
 #include "platform/NotificationPermission.h"
 #include "platform/UserActivity.h"
 

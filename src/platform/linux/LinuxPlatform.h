@@ -2,6 +2,7 @@
 
 #include "platform/PlatformPorts.h"
 #include "platform/linux/BlueZCentral.h"
+#include "platform/linux/BuildProgramInfo.h"
 #include "platform/linux/CanberraSoundOutput.h"
 #include "platform/linux/FreedesktopNotifier.h"
 #include "platform/linux/HeadlessAppShell.h"
@@ -9,7 +10,6 @@
 #include "platform/linux/JournalLogSink.h"
 #include "platform/linux/LogindScreenSession.h"
 #include "platform/linux/LogindSystemPower.h"
-#include "platform/linux/BuildProgramInfo.h"
 #include "platform/linux/QtHttpClient.h"
 #include "platform/linux/QtMainQueue.h"
 #include "platform/linux/QtWorkerThread.h"

@@ -44,8 +44,7 @@ void QtWorkerThread::runSync(const Task& task) {
         }
     }
     // The lock is not held while waiting: the task may post to this executor.
-    QMetaObject::invokeMethod(
-        context_, marked, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(context_, marked, Qt::BlockingQueuedConnection);
 }
 
 bool QtWorkerThread::isCurrent() const {
