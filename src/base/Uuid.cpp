@@ -54,7 +54,7 @@ Uuid Uuid::fromHalves(std::uint64_t high, std::uint64_t low) {
     Bytes bytes{};
     for (int i = 0; i < 8; ++i) {
         bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(high >> (56 - 8 * i));
-        bytes[static_cast<std::size_t>(8 + i)] = static_cast<std::uint8_t>(low >> (56 - 8 * i));
+        bytes[static_cast<std::size_t>(i) + 8] = static_cast<std::uint8_t>(low >> (56 - 8 * i));
     }
     return Uuid(bytes);
 }

@@ -53,7 +53,7 @@ void ConnectionFeed::attemptConnection(std::string_view trigger) {
         log_.debug("Connect attempt: device not retrievable");
         return;
     }
-    PeripheralRef target = found.front();
+    const PeripheralRef& target = found.front();
     if (target->state() == PeripheralConnectionState::connected) {
         log_.info("Connect attempt: adopting existing system-level link");
     }

@@ -75,7 +75,7 @@ std::u32string decodeUtf8Lossy(std::string_view utf8) {
 std::u32string displayNameSortKey(std::string_view utf8) {
     // Through the lossy decoder first, so that utf8proc only ever sees valid UTF-8 and every
     // broken byte keeps its own replacement character.
-    const std::u32string decoded = decodeUtf8Lossy(utf8);
+    std::u32string decoded = decodeUtf8Lossy(utf8);
     std::string valid;
     valid.reserve(utf8.size());
     for (const char32_t c : decoded) {

@@ -98,7 +98,7 @@ std::optional<int> parseOptions(const Arguments& args, const Streams& io, Replay
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string arg = args[i];
-        if (optionsEnded || arg == "-" || arg.rfind("-", 0) != 0) {
+        if (optionsEnded || arg == "-" || arg.rfind('-', 0) != 0) {
             if (file) {
                 return usageError(io,
                                   fmt::format("only one FILE, got \"{}\" and \"{}\"", *file, arg));

@@ -4,7 +4,7 @@ namespace ambleguard::cli {
 
 std::filesystem::path resourceFolder(const std::filesystem::path& executableFolder,
                                      const std::filesystem::path& buildTreeFolder) {
-    const auto installed = (executableFolder / ".." / "share" / "ambleguard").lexically_normal();
+    auto installed = (executableFolder / ".." / "share" / "ambleguard").lexically_normal();
     std::error_code error;
     if (std::filesystem::is_directory(installed / "Sounds", error)) {
         return installed;

@@ -9,7 +9,7 @@ BlueZCentral::BlueZCentral(QtWorkerThread& thread, QDBusConnection bus, LogSink&
                            std::function<void(BleManagerState)> stateObserver)
     : thread_(thread), delegate_(delegate), callbackExecutor_(callbackExecutor) {
     BlueZClient::Events events;
-    events.stateChanged = [this, stateObserver](BleManagerState state) {
+    events.stateChanged = [this, stateObserver = std::move(stateObserver)](BleManagerState state) {
         state_ = state;
         if (stateObserver) {
             stateObserver(state);

@@ -23,7 +23,7 @@ std::optional<std::string> writeFileAtomically(const std::filesystem::path& path
 std::vector<std::filesystem::path> removeStaleTemporaryFiles(const std::filesystem::path& path);
 
 // The largest file readWholeFile reads.
-inline constexpr std::size_t kMaxReadSize = 16 * 1024 * 1024;
+inline constexpr std::size_t kMaxReadSize = std::size_t{16} * 1024 * 1024;
 
 enum class ReadStatus {
     ok,

@@ -12,7 +12,7 @@ namespace ambleguard::posix {
 // (what it did) and last lines (how it failed) are the useful ones.
 class BoundedCapture {
   public:
-    static constexpr std::size_t kDefaultLimit = 64 * 1024;
+    static constexpr std::size_t kDefaultLimit = std::size_t{64} * 1024;
 
     explicit BoundedCapture(std::size_t headLimit = kDefaultLimit,
                             std::size_t tailLimit = kDefaultLimit);

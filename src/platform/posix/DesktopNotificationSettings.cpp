@@ -38,8 +38,8 @@ std::string environment(const char* name) {
 }  // namespace
 
 DesktopNotificationSettings::DesktopNotificationSettings(ProcessLauncher& launcher,
-                                                         std::string searchPath,
-                                                         std::string currentDesktop)
+                                                         const std::string& searchPath,
+                                                         const std::string& currentDesktop)
     : launcher_(launcher) {
     struct Candidate {
         std::string_view program;

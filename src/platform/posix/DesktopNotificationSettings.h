@@ -15,8 +15,8 @@ namespace ambleguard::posix {
 class DesktopNotificationSettings final : public NotificationSettingsLink {
   public:
     // `searchPath` is a PATH-style list of folders; `currentDesktop` is XDG_CURRENT_DESKTOP.
-    DesktopNotificationSettings(ProcessLauncher& launcher, std::string searchPath,
-                                std::string currentDesktop);
+    DesktopNotificationSettings(ProcessLauncher& launcher, const std::string& searchPath,
+                                const std::string& currentDesktop);
     // From this process's PATH and XDG_CURRENT_DESKTOP.
     explicit DesktopNotificationSettings(ProcessLauncher& launcher);
 
