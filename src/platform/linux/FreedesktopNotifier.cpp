@@ -15,7 +15,7 @@ namespace {
 
 const QString kService = QStringLiteral("org.freedesktop.Notifications");
 
-// The specification's urgency levels: 0 low, 1 normal, 2 critical.
+// The notification standard's urgency levels: 0 low, 1 normal, 2 critical.
 unsigned char urgency(InterruptionLevel level) {
     switch (level) {
         case InterruptionLevel::passive:

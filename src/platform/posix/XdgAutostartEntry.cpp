@@ -22,7 +22,7 @@ std::string_view trim(std::string_view text) {
 }
 
 // The program path as one argument of an Exec line. Quoted when it holds anything the
-// specification reserves, with the quoting escapes inside; then `%` is doubled (field codes) and
+// standard reserves, with the quoting escapes inside; then `%` is doubled (field codes) and
 // every backslash doubled again, because the Exec value is itself an escaped string.
 std::string execArgument(std::string_view path) {
     constexpr std::string_view kReserved = " \t\n\"'\\><~|&;$*?#()`";

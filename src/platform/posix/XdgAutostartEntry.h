@@ -7,7 +7,7 @@
 
 namespace ambleguard::posix {
 
-// Launch at login as the freedesktop autostart specification has it: a desktop entry in the
+// Launch at login as the freedesktop autostart standard has it: a desktop entry in the
 // user's autostart folder, which GNOME, KDE and the other desktops start at login. The file is
 // read afresh for every question, so a change the user made in the desktop's own settings
 // (which write `Hidden=true`, or GNOME's `X-GNOME-Autostart-enabled=false`) reads as off.
