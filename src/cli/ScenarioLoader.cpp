@@ -26,6 +26,8 @@ std::string ScenarioError::describe() const {
 }
 
 namespace {
+// Real time zones lie within fourteen hours of UTC.
+constexpr std::int64_t kMaxOffsetMinutes = std::int64_t{14} * 60;
 
 using nlohmann::json;
 
@@ -336,8 +338,8 @@ class Loader {
             options.start = *at;
         }
         if (root.contains("utcOffsetMinutes")) {
-            const auto minutes =
-                wholeNumber(root["utcOffsetMinutes"], "utcOffsetMinutes", -14 * 60, 14 * 60);
+            const auto minutes = wholeNumber(root["utcOffsetMinutes"], "utcOffsetMinutes",
+                                             -kMaxOffsetMinutes, kMaxOffsetMinutes);
             if (!minutes) {
                 return false;
             }
