@@ -3,14 +3,18 @@
 #include <QPainter>
 #include <QPixmap>
 
-#include <initializer_list>
+#include <vector>
+
+static void initIconResources() {
+    Q_INIT_RESOURCE(icons);
+}
 
 namespace ambleguard::ui {
 
 namespace {
 
 struct GlyphNames {
-    std::initializer_list<const char*> theme;
+    std::vector<const char*> theme;
     const char* bundled;
 };
 
@@ -39,13 +43,23 @@ GlyphNames namesOf(Glyph glyph) {
     return {{}, "dialog-warning-symbolic"};
 }
 
+// The bundled symbols live in a static library, where nothing else would pull them in.
+void ensureBundledIcons() {
+    static const bool registered = [] {
+        initIconResources();
+        return true;
+    }();
+    (void)registered;
+}
+
 QIcon bundled(const char* name) {
+    ensureBundledIcons();
     return QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name)));
 }
 
 // Checked name by name: a bare fromTheme(name, fallback) would also accept a theme's icon for
 // the name with its dash suffixes cut off, which can be a different picture altogether.
-QIcon fromThemeOrBundled(std::initializer_list<const char*> names, const char* fallback) {
+QIcon fromThemeOrBundled(const std::vector<const char*>& names, const char* fallback) {
     for (const char* name : names) {
         const QString n = QLatin1String(name);
         if (QIcon::hasThemeIcon(n)) {
@@ -84,6 +98,7 @@ QString trayIconName(bool monitoring, int signalLevel) {
 }
 
 QIcon trayIcon(const QString& name) {
+    ensureBundledIcons();
     if (QIcon::hasThemeIcon(name)) {
         return QIcon::fromTheme(name);
     }
