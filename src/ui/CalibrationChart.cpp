@@ -1,6 +1,7 @@
 #include "ui/CalibrationChart.h"
 
 #include "ui/Colours.h"
+#include "ui/OnboardingGlyph.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -16,7 +17,6 @@ namespace ambleguard::ui {
 
 namespace {
 
-constexpr double kLeftMargin = 64;
 constexpr double kRightMargin = 12;
 constexpr double kTopMargin = 12;
 constexpr double kBottomMargin = 12;
@@ -77,8 +77,20 @@ void CalibrationChart::setHasValidReading(bool valid) {
     update();
 }
 
+QFont CalibrationChart::labelFont() const {
+    return onboardingFont(font(), 10);
+}
+
+double CalibrationChart::leftMargin() const {
+    // Room for the widest axis label, whatever the font.
+    const QFontMetricsF metrics(labelFont());
+    return std::max(metrics.horizontalAdvance(dbmText(yMin_)),
+                    metrics.horizontalAdvance(dbmText(yMax_))) +
+           12;
+}
+
 QRectF CalibrationChart::plotRect() const {
-    return QRectF(rect()).adjusted(kLeftMargin, kTopMargin, -kRightMargin, -kBottomMargin);
+    return QRectF(rect()).adjusted(leftMargin(), kTopMargin, -kRightMargin, -kBottomMargin);
 }
 
 double CalibrationChart::plotHeight() const {
@@ -124,7 +136,8 @@ void CalibrationChart::paintEvent(QPaintEvent*) {
     painter.drawRoundedRect(plot, 4, 4);
 
     // Grid lines and their labels every 10 dBm.
-    const QFont small = scaledFont(font(), 10);
+    const QFont small = labelFont();
+    const double labelsWidth = plot.left() - 8;
     painter.setFont(small);
     const QFontMetricsF metrics(small);
     QColor grid = text;
@@ -134,7 +147,7 @@ void CalibrationChart::paintEvent(QPaintEvent*) {
         painter.setPen(QPen(grid, 1));
         painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
         painter.setPen(secondary);
-        const QRectF label(0, y - metrics.height() / 2, kLeftMargin - 8, metrics.height());
+        const QRectF label(0, y - metrics.height() / 2, labelsWidth, metrics.height());
         painter.drawText(label, Qt::AlignRight | Qt::AlignVCenter, dbmText(dbm));
     }
 
@@ -184,7 +197,8 @@ void CalibrationChart::paintEvent(QPaintEvent*) {
     // Above the line unless that leaves the plot.
     const double labelTop =
         lineY - metrics.height() - 4 >= plot.top() ? lineY - metrics.height() - 4 : lineY + 4;
-    const QRectF labelRect(plot.right() - labelWidth - 4, labelTop, labelWidth, metrics.height());
+    // At the left, away from the newest readings at the right edge.
+    const QRectF labelRect(plot.left() + 4, labelTop, labelWidth, metrics.height());
     painter.setPen(Qt::NoPen);
     QColor labelBackground = pal.color(QPalette::Base);
     labelBackground.setAlphaF(0.85F);

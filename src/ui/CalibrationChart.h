@@ -45,6 +45,8 @@ class CalibrationChart final : public QWidget {
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    QFont labelFont() const;
+    double leftMargin() const;
     QRectF plotRect() const;
     double yFor(double dbm) const;
     bool nearLine(double y) const;

@@ -93,7 +93,7 @@ CalibrationPage::CalibrationPage(Application& app, QWidget* parent)
     warning_ = new QLabel(warningRow_);
     warning_->setWordWrap(true);
     warning_->setTextFormat(Qt::PlainText);
-    warning_->setFont(scaledFont(font(), 11));
+    warning_->setFont(onboardingFont(font(), 11));
     warningLayout->addWidget(warning_, 1);
     warningRow_->hide();
     content()->addWidget(warningRow_);

@@ -5,6 +5,7 @@
 #include "ui/OnboardingGlyph.h"
 
 #include <QButtonGroup>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -45,12 +46,12 @@ DeviceChoicePage::DeviceChoicePage(Application& app, QWidget* parent)
     nearby->setFont(bold);
     header->addWidget(nearby);
     header->addStretch(1);
-    auto* refreshButton = new QToolButton(this);
-    refreshButton->setIcon(glyphIcon(Glyph::refresh, palette().color(QPalette::ButtonText)));
-    refreshButton->setAccessibleName(tr("Refresh"));
-    refreshButton->setToolTip(tr("Look for devices again"));
-    connect(refreshButton, &QToolButton::clicked, this, [this] { refresh(); });
-    header->addWidget(refreshButton);
+    refreshButton_ = new QToolButton(this);
+    refreshButton_->setIcon(glyphIcon(Glyph::refresh, palette().color(QPalette::ButtonText)));
+    refreshButton_->setAccessibleName(tr("Refresh"));
+    refreshButton_->setToolTip(tr("Look for devices again"));
+    connect(refreshButton_, &QToolButton::clicked, this, [this] { refresh(); });
+    header->addWidget(refreshButton_);
     content()->addLayout(header);
 
     // The list, or while it is empty, what the scan is doing.
@@ -121,6 +122,13 @@ DeviceChoicePage::DeviceChoicePage(Application& app, QWidget* parent)
     refresh();
     showDevices(app_.scanner.peripherals());
     updateChoice();
+}
+
+void DeviceChoicePage::changeEvent(QEvent* event) {
+    OnboardingPage::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) {
+        refreshButton_->setIcon(glyphIcon(Glyph::refresh, palette().color(QPalette::ButtonText)));
+    }
 }
 
 void DeviceChoicePage::leave() {

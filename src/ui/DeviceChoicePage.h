@@ -11,6 +11,7 @@
 class QButtonGroup;
 class QLabel;
 class QPushButton;
+class QToolButton;
 class QVBoxLayout;
 
 namespace ambleguard {
@@ -37,6 +38,9 @@ class DeviceChoicePage final : public OnboardingPage {
     std::string displayName(const Peripheral& peripheral);
     // Restarts discovery with an empty list.
     void refresh();
+
+  protected:
+    void changeEvent(QEvent* event) override;
 
   private:
     struct Row {
@@ -68,6 +72,7 @@ class DeviceChoicePage final : public OnboardingPage {
     QLabel* warning_;
     QWidget* warningRow_;
     QPushButton* continue_;
+    QToolButton* refreshButton_;
     Connection peripheralsObserver_;
     Connection scanningObserver_;
     Connection errorObserver_;

@@ -16,7 +16,7 @@ FinalPage::FinalPage(bool trayAvailable, QWidget* parent) : OnboardingPage(tr("A
     content()->addWidget(done, 0, Qt::AlignHCenter);
     auto* text = addParagraph(readyText(trayAvailable));
     text->setAlignment(Qt::AlignHCenter);
-    text->setFont(scaledFont(font(), 15));
+    text->setFont(onboardingFont(font(), 15));
 
     QPushButton* finish = addPrimaryButton(tr("Finish"));
     connect(finish, &QPushButton::clicked, this, &OnboardingPage::stepDone);

@@ -1,6 +1,7 @@
 #include "ui/OnboardingPage.h"
 
 #include "ui/Colours.h"
+#include "ui/OnboardingGlyph.h"
 
 #include <QAbstractButton>
 #include <QDialogButtonBox>
@@ -18,7 +19,7 @@ OnboardingPage::OnboardingPage(const QString& title, QWidget* parent) : QWidget(
     layout->setSpacing(12);
 
     auto* heading = new QLabel(title, this);
-    QFont headingFont = scaledFont(font(), 20);
+    QFont headingFont = onboardingFont(font(), 20);
     headingFont.setBold(true);
     heading->setFont(headingFont);
     heading->setWordWrap(true);

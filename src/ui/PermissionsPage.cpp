@@ -4,6 +4,7 @@
 #include "ui/OnboardingGlyph.h"
 
 #include <QDialogButtonBox>
+#include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -23,16 +24,22 @@ enum class PermissionStatus { notDetermined, granted, denied };
 // One permission: what it is, why it is needed, and where it stands, in words and as a symbol.
 class PermissionCard final : public QFrame {
   public:
-    PermissionCard(const QString& title, const QString& description, Glyph icon, bool isRequired,
-                   QWidget* parent)
+    // Without an icon of its own (none fits), the card keeps the icon's room so the texts of
+    // all cards line up.
+    PermissionCard(const QString& title, const QString& description, std::optional<Glyph> icon,
+                   bool isRequired, QWidget* parent)
         : QFrame(parent), status_(new OnboardingGlyph(Glyph::undetermined, 20, this)) {
         setFrameShape(QFrame::StyledPanel);
         auto* row = new QHBoxLayout(this);
         row->setContentsMargins(12, 12, 12, 12);
         row->setSpacing(12);
-        auto* symbol = new OnboardingGlyph(icon, 32, this);
-        symbol->setAccessibleName(title);
-        row->addWidget(symbol, 0, Qt::AlignTop);
+        if (icon) {
+            auto* symbol = new OnboardingGlyph(*icon, 32, this);
+            symbol->setAccessibleName(title);
+            row->addWidget(symbol, 0, Qt::AlignTop);
+        } else {
+            row->addSpacing(32 + row->spacing());
+        }
 
         auto* texts = new QVBoxLayout;
         texts->setSpacing(6);
@@ -44,11 +51,10 @@ class PermissionCard final : public QFrame {
         titleLabel->setFont(bold);
         heading->addWidget(titleLabel);
         if (isRequired) {
-            auto* required = new QLabel(PermissionsPage::tr("Required"), this);
-            required->setFont(scaledFont(font(), 11));
-            required->setFrameShape(QFrame::StyledPanel);
-            required->setContentsMargins(4, 0, 4, 0);
-            heading->addWidget(required);
+            required_ = new QLabel(PermissionsPage::tr("Required"), this);
+            required_->setFont(bold);
+            heading->addWidget(required_);
+            colourRequired();
         }
         heading->addStretch(1);
         texts->addLayout(heading);
@@ -85,9 +91,25 @@ class PermissionCard final : public QFrame {
         setAccessibleDescription(caption);
     }
 
-    QString caption() const { return caption_->text(); }
+  protected:
+    void changeEvent(QEvent* event) override {
+        QFrame::changeEvent(event);
+        if (event->type() == QEvent::PaletteChange) {
+            colourRequired();
+        }
+    }
 
   private:
+    void colourRequired() {
+        if (required_) {
+            QPalette palette = required_->palette();
+            palette.setColor(QPalette::WindowText,
+                             statusColour(StatusColour::orange, this->palette()));
+            required_->setPalette(palette);
+        }
+    }
+
+    QLabel* required_ = nullptr;
     OnboardingGlyph* status_;
     QLabel* caption_ = nullptr;
 };
@@ -113,7 +135,7 @@ PermissionsPage::PermissionsPage(Application& app, BluetoothSettingsLink setting
         tr("Notifications"),
         tr("Lets Ambleguard tell you when your device goes out of range. You can turn them on "
            "later in the settings."),
-        Glyph::warning, false, this);
+        std::nullopt, false, this);
     notificationsCard_->setStatus(PermissionStatus::notDetermined, tr("Checking\u2026"));
     content()->addWidget(notificationsCard_);
 
@@ -121,14 +143,25 @@ PermissionsPage::PermissionsPage(Application& app, BluetoothSettingsLink setting
     if (!app_.ports().program.updateEndpoint.empty()) {
         auto* network = new PermissionCard(tr("Network Access"),
                                            tr("Used only to check for new versions of Ambleguard."),
-                                           Glyph::refresh, false, this);
+                                           std::nullopt, false, this);
         network->setStatus(PermissionStatus::granted,
                            tr("No permission is needed for this on Linux."));
         content()->addWidget(network);
     }
 
-    guidance_ = addParagraph(QString());
-    guidance_->hide();
+    guidanceRow_ = new QWidget(this);
+    auto* guidanceLayout = new QHBoxLayout(guidanceRow_);
+    guidanceLayout->setContentsMargins(0, 0, 0, 0);
+    auto* guidanceGlyph = new OnboardingGlyph(Glyph::warning, 16, guidanceRow_);
+    guidanceGlyph->setColour(StatusColour::orange);
+    guidanceGlyph->setAccessibleName(tr("Warning"));
+    guidanceLayout->addWidget(guidanceGlyph, 0, Qt::AlignTop);
+    guidance_ = new QLabel(guidanceRow_);
+    guidance_->setWordWrap(true);
+    guidance_->setTextFormat(Qt::PlainText);
+    guidanceLayout->addWidget(guidance_, 1);
+    guidanceRow_->hide();
+    content()->addWidget(guidanceRow_);
 
     openSettings_ =
         buttons()->addButton(tr("Open Bluetooth Settings"), QDialogButtonBox::ActionRole);
@@ -226,7 +259,7 @@ void PermissionsPage::refreshBluetooth() {
             break;
     }
     guidance_->setText(guidance);
-    guidance_->setVisible(!guidance.isEmpty());
+    guidanceRow_->setVisible(!guidance.isEmpty());
     openSettings_->setVisible(!guidance.isEmpty() && bluetooth_ != Bluetooth::unavailable &&
                               settingsLink_.isAvailable());
 }

@@ -46,6 +46,7 @@ class PermissionsPage final : public OnboardingPage {
     Bluetooth bluetooth_ = Bluetooth::checking;
     PermissionCard* bluetoothCard_;
     PermissionCard* notificationsCard_;
+    QWidget* guidanceRow_;
     QLabel* guidance_;
     QPushButton* openSettings_;
     // The adapter's state is re-read every second: a central turning on publishes nothing new.

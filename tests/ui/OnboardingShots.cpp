@@ -33,6 +33,11 @@ QPalette darkPalette() {
     p.setColor(QPalette::Text, text);
     p.setColor(QPalette::Button, QColor(0x33, 0x33, 0x33));
     p.setColor(QPalette::ButtonText, text);
+    p.setColor(QPalette::Light, QColor(0x4a, 0x4a, 0x4a));
+    p.setColor(QPalette::Midlight, QColor(0x3c, 0x3c, 0x3c));
+    p.setColor(QPalette::Mid, QColor(0x50, 0x50, 0x50));
+    p.setColor(QPalette::Dark, QColor(0x14, 0x14, 0x14));
+    p.setColor(QPalette::Shadow, Qt::black);
     p.setColor(QPalette::Highlight, QColor(0x35, 0x84, 0xe4));
     p.setColor(QPalette::HighlightedText, Qt::white);
     p.setColor(QPalette::ToolTipBase, base);
