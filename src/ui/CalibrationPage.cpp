@@ -36,6 +36,9 @@ constexpr std::array<ModeRow, 3> kModes{{
                                  "but prevents false triggers. This is the default.")},
 }};
 
+// The device's name is cut to this width in the status line.
+constexpr int kNameWidth = 320;
+
 QString dbm(double value) {
     return QStringLiteral("%1 dBm").arg(std::lround(value));
 }
@@ -169,7 +172,10 @@ void CalibrationPage::refresh() {
                           static_cast<qsizetype>(CalibrationModel::statusWord(status).size()));
     const std::string device =
         app_.settings.stringForKey(keys::checkedPeripheralName).value_or("Unknown");
-    QString line = QString::fromStdString(device) + QStringLiteral(": ") + word;
+    const QString name =
+        QFontMetrics(status_->font())
+            .elidedText(QString::fromStdString(device).simplified(), Qt::ElideRight, kNameWidth);
+    QString line = name + QStringLiteral(": ") + word;
     if (model_.hasValidReading()) {
         line += QStringLiteral(" \u00b7 ") + dbm(model_.smoothedRSSI());
     }

@@ -27,6 +27,11 @@ QString fromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// A name as a device sent it may hold line breaks and tabs; a row shows one line.
+QString oneLine(const std::string& text) {
+    return fromUtf8(text).simplified();
+}
+
 // A button text shows "&" as a mnemonic marker unless it is doubled.
 QString buttonText(const QString& text) {
     QString escaped = text;
@@ -186,7 +191,7 @@ void DeviceChoicePage::rebuildRows() {
         auto* line = new QWidget(listHost_);
         auto* layout = new QHBoxLayout(line);
         layout->setContentsMargins(0, 0, 0, 0);
-        const QString name = fromUtf8(row.name);
+        const QString name = oneLine(row.name);
         const QString shown = metrics.elidedText(name, Qt::ElideRight, kNameWidth);
         auto* radio = new QRadioButton(buttonText(shown), line);
         const QString id = fromUtf8(row.identifier.toString());
@@ -230,7 +235,9 @@ void DeviceChoicePage::updateChoice() {
         choiceGlyph_->setGlyph(Glyph::ok);
         choiceGlyph_->setColour(StatusColour::green);
         choiceGlyph_->setAccessibleName(tr("Chosen"));
-        choiceText_->setText(tr("Selected: %1").arg(fromUtf8(name)));
+        const QString shown =
+            QFontMetrics(choiceText_->font()).elidedText(oneLine(name), Qt::ElideRight, kNameWidth);
+        choiceText_->setText(tr("Selected: %1").arg(shown));
     } else {
         choiceGlyph_->setGlyph(Glyph::warning);
         choiceGlyph_->setColour(std::nullopt);

@@ -5,6 +5,7 @@
 #include "ui/CalibrationChart.h"
 #include "ui/CalibrationPage.h"
 #include "ui/OnboardingWindow.h"
+#include "ui/PermissionsPage.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -174,6 +175,32 @@ TEST(OnboardingWindow, PermissionsExplainBluetoothThatIsOff) {
     run.advance(1);
     EXPECT_NE(run.label(QStringLiteral("Bluetooth is on.")), nullptr);
     EXPECT_EQ(run.label(QStringLiteral("Please turn Bluetooth on")), nullptr);
+}
+
+// The way to the desktop's Bluetooth settings is offered only while Bluetooth needs turning on,
+// and only where the desktop has such a page.
+TEST(OnboardingWindow, TheBluetoothSettingsButtonAppearsOnlyWhenItCanHelp) {
+    test::AppWorld world({}, twoPhones(BleManagerState::poweredOff));
+    const auto openButton = [](const PermissionsPage& page) {
+        for (auto* button : page.findChildren<QPushButton*>()) {
+            if (button->text() == QStringLiteral("Open Bluetooth Settings")) {
+                return button;
+            }
+        }
+        return static_cast<QPushButton*>(nullptr);
+    };
+    PermissionsPage withPage(*world.app, BluetoothSettingsLink({QStringLiteral("settings")}));
+    PermissionsPage withoutPage(*world.app, BluetoothSettingsLink());
+    world.platform.loop.advanceBy(1);
+    EXPECT_EQ(withPage.bluetooth(), PermissionsPage::Bluetooth::off);
+    ASSERT_NE(openButton(withPage), nullptr);
+    EXPECT_FALSE(openButton(withPage)->isHidden());
+    EXPECT_TRUE(openButton(withoutPage)->isHidden());
+
+    world.platform.bluetooth.setRadioState(BleManagerState::poweredOn);
+    world.platform.loop.advanceBy(1);
+    EXPECT_EQ(withPage.bluetooth(), PermissionsPage::Bluetooth::on);
+    EXPECT_TRUE(openButton(withPage)->isHidden());
 }
 
 TEST(OnboardingWindow, ChoosingADeviceStoresItAndAdvisesPairingAnUnpairedPhone) {
