@@ -56,9 +56,11 @@ std::vector<StatusMenuEntry> buildStatusMenu(const StatusMenuInputs& inputs) {
     entries.push_back(
         {A::signalStrength, "Show Signal Strength", true, true, inputs.showSignalStrength});
     separator(entries);
-    entries.push_back(
-        {A::update, inputs.hasAvailableUpdate ? "Update Available! ⬆️" : "Check for Updates"});
-    separator(entries);
+    if (inputs.updatesEnabled) {
+        entries.push_back(
+            {A::update, inputs.hasAvailableUpdate ? "Update Available! ⬆️" : "Check for Updates"});
+        separator(entries);
+    }
     entries.push_back({A::faq, "FAQ"});
     separator(entries);
     entries.push_back({A::quit, "Quit"});

@@ -15,6 +15,8 @@ struct StatusMenuInputs {
     std::optional<std::string> checkedPeripheralName;
     bool launchAtLogin = false;
     bool showSignalStrength = false;
+    // A build without a version service has no update entry.
+    bool updatesEnabled = true;
     bool hasAvailableUpdate = false;
     std::string version;
 };

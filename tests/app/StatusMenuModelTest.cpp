@@ -54,6 +54,11 @@ TEST(StatusMenuModel, ListsEveryEntryInOrderWithTheDeviceFirstWhenOneIsChosen) {
     EXPECT_TRUE(entry(off, A::launchAtLogin).checked);
     EXPECT_TRUE(entry(off, A::signalStrength).checked);
     EXPECT_EQ(entry(off, A::update).title, "Update Available! ⬆️");
+
+    in.updatesEnabled = false;
+    const auto noUpdates = buildStatusMenu(in);
+    EXPECT_EQ(titles(noUpdates).size(), titles(off).size() - 2);
+    EXPECT_THROW(entry(noUpdates, A::update), std::runtime_error);
 }
 
 TEST(StatusMenuModel, CutsTheDeviceNameAfterTwentyFiveCharacters) {
