@@ -151,8 +151,7 @@ CalibrationModel::Thresholds CalibrationPage::thresholds() const {
 }
 
 void CalibrationPage::poll() {
-    const auto snapshot = app_.scanner.pipeline().signalSnapshot();
-    model_.tick(app_.readout.lastFilteredRSSI(), snapshot.lastReadingTimestamp,
+    model_.tick(app_.readout.lastFilteredRSSI(), app_.readout.lastReadingTimestamp(),
                 app_.ports().clock.now());
     refresh();
 }
