@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -224,6 +225,16 @@ TEST(OnboardingWindow, ChoosingADeviceStoresItAndAdvisesPairingAnUnpairedPhone) 
     QTest::mouseClick(run.radios().at(0), Qt::LeftButton);
     EXPECT_EQ(run.settings().stringForKey(keys::checkedPeripheralUUID), kZoePhone.toString());
     EXPECT_EQ(run.label(QStringLiteral("is not paired")), nullptr);
+    EXPECT_TRUE(run.radios().at(0)->isChecked());
+
+    // Refreshing starts the onboarding scan afresh, and the list fills again.
+    const std::size_t scans = run.world.log.count("Starting continuous scanning for onboarding");
+    auto* refresh = run.window->currentPage()->findChild<QToolButton*>();
+    ASSERT_NE(refresh, nullptr);
+    QTest::mouseClick(refresh, Qt::LeftButton);
+    EXPECT_EQ(run.world.log.count("Starting continuous scanning for onboarding"), scans + 1);
+    run.advance(2);
+    EXPECT_EQ(run.radios().size(), 2);
     EXPECT_TRUE(run.radios().at(0)->isChecked());
 
     run.settings().setBool(keys::canScan, false);
