@@ -3,10 +3,8 @@
 #include "ui/Colours.h"
 #include "ui/OnboardingGlyph.h"
 
-#include <QAbstractButton>
 #include <QDialogButtonBox>
 #include <QEvent>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -75,23 +73,6 @@ void OnboardingPage::changeEvent(QEvent* event) {
     if (event->type() == QEvent::PaletteChange) {
         applySecondaryColours();
     }
-}
-
-void OnboardingPage::keyPressEvent(QKeyEvent* event) {
-    // Outside a dialog no button is the default one, so Return is passed on to here by the
-    // controls that have no use for it; a focused button takes it as a click of its own.
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        if (auto* button = qobject_cast<QAbstractButton*>(focusWidget());
-            button && qobject_cast<QPushButton*>(button)) {
-            button->click();
-            return;
-        }
-        if (primary_ && primary_->isEnabled() && primary_->isVisible()) {
-            primary_->click();
-            return;
-        }
-    }
-    QWidget::keyPressEvent(event);
 }
 
 }  // namespace ambleguard::ui

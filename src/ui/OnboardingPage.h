@@ -13,7 +13,9 @@ class QVBoxLayout;
 namespace ambleguard::ui {
 
 // One screen of the first-run window: a title, the screen's own content, and a row of buttons
-// with one primary button that Return presses. The screen says when its step is done.
+// with one primary button, which the window presses on Return. The window shows the row below
+// the content, where it stays in view when the content has to scroll. The screen says when its
+// step is done.
 class OnboardingPage : public QWidget {
     Q_OBJECT
 
@@ -25,6 +27,7 @@ class OnboardingPage : public QWidget {
     virtual void leave() {}
 
     QPushButton* primaryButton() const { return primary_; }
+    QDialogButtonBox* buttons() const { return buttons_; }
 
   Q_SIGNALS:
     void stepDone();
@@ -32,7 +35,6 @@ class OnboardingPage : public QWidget {
   protected:
     // Where the screen puts its content, between the title and the buttons.
     QVBoxLayout* content() const { return content_; }
-    QDialogButtonBox* buttons() const { return buttons_; }
     // The button Return presses; the screen connects what it does.
     QPushButton* addPrimaryButton(const QString& text);
     // A wrapped paragraph of plain text added to the content; secondary text is dimmer.
@@ -40,7 +42,6 @@ class OnboardingPage : public QWidget {
     // Keeps `label` in the secondary text colour, also after the palette changes.
     void makeSecondary(QLabel* label);
 
-    void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
 
   private:

@@ -10,6 +10,8 @@
 #include "ui/PermissionsPage.h"
 
 #include <QCloseEvent>
+#include <QDialogButtonBox>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -30,7 +32,10 @@ OnboardingWindow::OnboardingWindow(Application& app, OnboardingWindowHandlers ha
     scroll_ = new QScrollArea(this);
     scroll_->setWidgetResizable(true);
     scroll_->setFrameShape(QFrame::NoFrame);
-    layout->addWidget(scroll_);
+    layout->addWidget(scroll_, 1);
+    buttonRow_ = new QVBoxLayout;
+    buttonRow_->setContentsMargins(18, 6, 18, 18);
+    layout->addLayout(buttonRow_);
 
     QSize size(kContentWidth, kContentHeight);
     if (const QScreen* screen = this->screen()) {
@@ -57,10 +62,18 @@ void OnboardingWindow::showScreen(OnboardingScreen screen) {
         scroll_->takeWidget();
         page_->deleteLater();
     }
+    if (buttons_) {
+        buttons_->hide();
+        buttons_->deleteLater();
+    }
     screen_ = screen;
     page_ = makePage(screen);
     connect(page_, &OnboardingPage::stepDone, this, &OnboardingWindow::stepDone);
     scroll_->setWidget(page_);
+    buttons_ = page_->buttons();
+    buttonRow_->addWidget(buttons_);
+    // Moved in from the screen, the row is hidden until shown again.
+    buttons_->show();
     if (QPushButton* primary = page_->primaryButton()) {
         primary->setFocus();
     }
@@ -97,6 +110,24 @@ void OnboardingWindow::stepDone() {
     }
     completeStep(flags_, screen_);
     showScreen(visibleScreen(flags_));
+}
+
+void OnboardingWindow::keyPressEvent(QKeyEvent* event) {
+    // Outside a dialog no button is the default one, so Return comes here from the controls
+    // that have no use for it: a focused push button takes it as its own click, anything else
+    // presses the screen's primary button.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && page_) {
+        if (auto* focused = qobject_cast<QPushButton*>(focusWidget())) {
+            focused->click();
+            return;
+        }
+        QPushButton* primary = page_->primaryButton();
+        if (primary && primary->isEnabled() && primary->isVisible()) {
+            primary->click();
+            return;
+        }
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void OnboardingWindow::showEvent(QShowEvent* event) {

@@ -7,7 +7,9 @@
 #include <QPointer>
 #include <QWidget>
 
+class QDialogButtonBox;
 class QScrollArea;
+class QVBoxLayout;
 
 namespace ambleguard {
 class Application;
@@ -39,6 +41,7 @@ class OnboardingWindow final : public QWidget {
   protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void showScreen(OnboardingScreen screen);
@@ -50,6 +53,9 @@ class OnboardingWindow final : public QWidget {
     OnboardingFlags flags_;
     OnboardingScreen screen_ = OnboardingScreen::agreement;
     QScrollArea* scroll_;
+    QVBoxLayout* buttonRow_;
+    // The current screen's buttons, shown below its content.
+    QPointer<QDialogButtonBox> buttons_;
     QPointer<OnboardingPage> page_;
     bool closeReported_ = false;
     LivenessToken liveness_;

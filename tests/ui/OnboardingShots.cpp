@@ -7,6 +7,7 @@
 #include "ui/OnboardingWindow.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QPalette>
 #include <QPushButton>
@@ -88,7 +89,7 @@ class Run {
         QCoreApplication::processEvents();
     }
     void click(const QString& text) {
-        for (auto* button : window_->currentPage()->findChildren<QPushButton*>()) {
+        for (auto* button : window_->currentPage()->buttons()->findChildren<QPushButton*>()) {
             if (button->text() == text && button->isVisible() && button->isEnabled()) {
                 button->click();
                 advance(0);
