@@ -125,6 +125,9 @@ void CalibrationChart::describe() {
 void CalibrationChart::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
+    // A chart reads left to right in any language: its labels are numbers, and a right-to-left
+    // layout would move their minus signs to the end.
+    painter.setLayoutDirection(Qt::LeftToRight);
     const QPalette& pal = palette();
     const QColor text = pal.color(QPalette::WindowText);
     const QColor secondary = secondaryText(pal);

@@ -174,7 +174,8 @@ void CalibrationPage::refresh() {
     const QString name =
         QFontMetrics(status_->font())
             .elidedText(QString::fromStdString(device).simplified(), Qt::ElideRight, kNameWidth);
-    QString line = name + QStringLiteral(": ") + word;
+    // The name is isolated so that a right-to-left name does not reorder what follows it.
+    QString line = QStringLiteral("\u2068") + name + QStringLiteral("\u2069: ") + word;
     if (model_.hasValidReading()) {
         line += QStringLiteral(" \u00b7 ") + dbm(model_.smoothedRSSI());
     }

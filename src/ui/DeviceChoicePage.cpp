@@ -237,7 +237,8 @@ void DeviceChoicePage::updateChoice() {
         choiceGlyph_->setAccessibleName(tr("Chosen"));
         const QString shown =
             QFontMetrics(choiceText_->font()).elidedText(oneLine(name), Qt::ElideRight, kNameWidth);
-        choiceText_->setText(tr("Selected: %1").arg(shown));
+        // Isolated, so that a right-to-left name keeps to its own place in the sentence.
+        choiceText_->setText(tr("Selected: %1").arg(QStringLiteral("\u2068%1\u2069").arg(shown)));
     } else {
         choiceGlyph_->setGlyph(Glyph::warning);
         choiceGlyph_->setColour(std::nullopt);

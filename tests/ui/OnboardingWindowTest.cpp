@@ -253,9 +253,9 @@ TEST(OnboardingWindow, TheThresholdFollowsTheDragAndTheKeyboard) {
     run.toCalibration();
     auto* page = qobject_cast<CalibrationPage*>(run.window->currentPage());
     ASSERT_NE(page, nullptr);
-    EXPECT_NE(run.label(QStringLiteral("Zoe's Phone: Listening")), nullptr);
+    EXPECT_NE(run.label(QStringLiteral("Zoe's Phone\u2069: Listening")), nullptr);
     run.advance(2);
-    EXPECT_NE(run.label(QStringLiteral("Zoe's Phone: Present")), nullptr);
+    EXPECT_NE(run.label(QStringLiteral("Zoe's Phone\u2069: Present")), nullptr);
     EXPECT_NE(run.label(QStringLiteral("Selected -67 dBm")), nullptr);
     EXPECT_EQ(run.label(QStringLiteral("interfence")), nullptr);
 
@@ -291,7 +291,7 @@ TEST(OnboardingWindow, TheThresholdFollowsTheDragAndTheKeyboard) {
     // The phone leaves: once its last reading is stale, the screen listens again and the
     // warning goes, while the chart keeps what it plotted.
     run.advance(315);
-    EXPECT_NE(run.label(QStringLiteral("Zoe's Phone: Listening")), nullptr);
+    EXPECT_NE(run.label(QStringLiteral("Zoe's Phone\u2069: Listening")), nullptr);
     EXPECT_EQ(run.label(QStringLiteral("interfence")), nullptr);
     EXPECT_EQ(page->model().history().size(), CalibrationModel::kMaxPoints);
 
