@@ -51,6 +51,8 @@ QLabel* OnboardingPage::addParagraph(const QString& text, bool secondary) {
 }
 
 void OnboardingPage::makeSecondary(QLabel* label) {
+    // Labels of rows that were rebuilt are gone; their entries go too.
+    std::erase_if(secondary_, [](const QPointer<QLabel>& known) { return known.isNull(); });
     secondary_.emplace_back(label);
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, secondaryText(this->palette()));
