@@ -61,9 +61,12 @@ sim::SimDeviceConfig phone(const char* id, std::string name, bool paired, double
     return device;
 }
 
-sim::SimBluetoothConfig desk(BleManagerState radio) {
+sim::SimBluetoothConfig desk(BleManagerState radio, bool withDevices) {
     sim::SimBluetoothConfig bluetooth;
     bluetooth.initialRadioState = radio;
+    if (!withDevices) {
+        return bluetooth;
+    }
     bluetooth.devices = {
         phone("11111111-2222-3333-4444-555555555555", "Alex's Phone", false, -62),
         phone("AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE", "Zoe's Phone", true, -52),
@@ -76,8 +79,9 @@ sim::SimBluetoothConfig desk(BleManagerState radio) {
 
 class Run {
   public:
-    Run(const QString& dir, BleManagerState radio = BleManagerState::poweredOn)
-        : dir_(dir), world_({}, desk(radio)) {
+    explicit Run(const QString& dir, BleManagerState radio = BleManagerState::poweredOn,
+                 bool withDevices = true)
+        : dir_(dir), world_({}, desk(radio, withDevices)) {
         world_.app->launch();
         window_ = std::make_unique<OnboardingWindow>(*world_.app, OnboardingWindowHandlers{});
         window_->show();
@@ -133,7 +137,6 @@ void renderOnboardingShots(const QString& dir, bool dark) {
         run.advance(1);
         run.shot(QStringLiteral("2-permissions"));
         run.click(QStringLiteral("Continue"));
-        run.shot(QStringLiteral("3-device-empty"));
         run.advance(3);
         run.shot(QStringLiteral("3-device-list"));
         run.choose(2);
@@ -165,6 +168,15 @@ void renderOnboardingShots(const QString& dir, bool dark) {
         run.click(QStringLiteral("Continue"));
         run.advance(1);
         run.shot(QStringLiteral("3-device-bluetooth-off"));
+    }
+    {
+        Run run(dir, BleManagerState::poweredOn, false);
+        run.advance(AgreementPage::kAcceptDelay);
+        run.click(QStringLiteral("Continue"));
+        run.advance(1);
+        run.click(QStringLiteral("Continue"));
+        run.advance(1);
+        run.shot(QStringLiteral("3-device-empty"));
     }
     QApplication::setStyle(QStyleFactory::create(previousStyle));
     QApplication::setPalette(previousPalette);
