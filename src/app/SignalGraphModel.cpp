@@ -41,8 +41,8 @@ SignalGraphModel::Scale SignalGraphModel::scale(const std::deque<RSSISample>& sa
     return result;
 }
 
-double SignalGraphModel::x(int index, double width) {
-    return kPlotInset + index * (width - kAxisLabelWidth - 2 * kPlotInset) / (kMaxPoints - 1);
+double SignalGraphModel::x(int index, double width, double labelWidth) {
+    return kPlotInset + index * (width - labelWidth - 2 * kPlotInset) / (kMaxPoints - 1);
 }
 
 double SignalGraphModel::y(double value, const Scale& scale, double height) {

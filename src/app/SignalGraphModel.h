@@ -42,8 +42,9 @@ class SignalGraphModel {
         int span() const { return upper - lower; }
     };
     static Scale scale(const std::deque<RSSISample>& samples, double threshold);
-    // Where sample `index` sits across a plot `width` wide (the right edge holds the labels).
-    static double x(int index, double width);
+    // Where sample `index` sits across a plot `width` wide (the right edge, `labelWidth` wide,
+    // holds the axis labels).
+    static double x(int index, double width, double labelWidth = kAxisLabelWidth);
     // Where `value` sits down a plot `height` high (clamped into the scale).
     static double y(double value, const Scale& scale, double height);
 

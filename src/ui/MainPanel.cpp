@@ -106,7 +106,8 @@ MainPanel::MainPanel(Application& app, QWidget* parent)
     layout->addWidget(buildHeader());
     layout->addWidget(buildDetection());
     layout->addWidget(buildActions());
-    layout->addWidget(buildDevices(), 1);
+    layout->addWidget(buildDevices());
+    layout->addStretch(1);
 
     settingsObserver_ = app_.settings.onChange([this] { syncFromSettings(); });
     syncFromSettings();
@@ -135,6 +136,8 @@ QWidget* MainPanel::buildHeader() {
     deviceName_ = new QLabel(box);
     deviceName_->setFont(scaledFont(font(), 17));
     deviceName_->setTextFormat(Qt::PlainText);
+    // A name in a right-to-left script must not turn the line around.
+    deviceName_->setAlignment(Qt::AlignLeft | Qt::AlignAbsolute | Qt::AlignVCenter);
     readout_ = new QLabel(box);
     readout_->setTextFormat(Qt::PlainText);
     readoutWarning_ = new QLabel(box);
@@ -346,7 +349,10 @@ void MainPanel::refreshHeader() {
     const auto name = app_.settings.stringForKey(keys::checkedPeripheralName);
     const QString fullName = toQString(panelDeviceName(name));
     // The cut keeps the name short; a name wider than the panel still loses its tail visibly.
-    deviceName_->setText(deviceName_->fontMetrics().elidedText(fullName, Qt::ElideRight, 260));
+    // Isolated, so that the name's own direction stays inside it.
+    deviceName_->setText(QChar(0x2068) +
+                         deviceName_->fontMetrics().elidedText(fullName, Qt::ElideRight, 260) +
+                         QChar(0x2069));
     deviceName_->setToolTip(name ? toQString(*name) : QString());
 
     const auto line = signalReadoutLine(name.has_value(), canScan_.get(), currentAverageRSSILocal_,
@@ -399,7 +405,8 @@ void MainPanel::rebuildDeviceRows() {
             label += tr(" (paired)");
         }
         auto* row = new QCheckBox(deviceArea_);
-        row->setText(row->fontMetrics().elidedText(label, Qt::ElideRight, 320));
+        row->setText(QChar(0x2068) + row->fontMetrics().elidedText(label, Qt::ElideRight, 320) +
+                     QChar(0x2069));
         row->setToolTip(label);
         row->setAccessibleName(label);
         row->setChecked(tracked && *tracked == peripheral->identifier().toString());
@@ -494,7 +501,7 @@ QString MainPanel::presenceText() const {
     return presence_->text();
 }
 QString MainPanel::deviceNameText() const {
-    return deviceName_->text();
+    return deviceName_->text().mid(1).chopped(1);
 }
 QString MainPanel::readoutText() const {
     return readout_->isVisibleTo(this) ? readout_->text() : QString();

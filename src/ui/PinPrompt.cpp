@@ -1,5 +1,6 @@
 #include "ui/PinPrompt.h"
 
+#include <QCloseEvent>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -59,6 +60,12 @@ bool PinPrompt::event(QEvent* event) {
         dismiss();
     }
     return QWidget::event(event);
+}
+
+void PinPrompt::closeEvent(QCloseEvent* event) {
+    // Closed by the window manager: the same as walking away from it.
+    dismiss();
+    QWidget::closeEvent(event);
 }
 
 void PinPrompt::keyPressEvent(QKeyEvent* event) {

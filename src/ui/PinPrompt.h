@@ -24,6 +24,7 @@ class PinPrompt : public QWidget {
   protected:
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     void dismiss();

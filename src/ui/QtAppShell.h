@@ -3,10 +3,13 @@
 #include "app/PinGate.h"
 #include "base/Log.h"
 #include "platform/AppShell.h"
+#include "ui/PanelWindow.h"
+#include "ui/PinPrompt.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QUrl>
+#include <QWidget>
 
 #include <memory>
 #include <optional>
@@ -20,8 +23,6 @@ class Application;
 namespace ambleguard::ui {
 
 class MainPanel;
-class PanelWindow;
-class PinPrompt;
 class StatusItem;
 
 // The application shell on the desktop: the tray icon and its menu, the panel the icon opens,

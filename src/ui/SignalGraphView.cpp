@@ -6,6 +6,9 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <QFontMetricsF>
+
+#include <algorithm>
 #include <cmath>
 
 namespace ambleguard::ui {
@@ -85,7 +88,12 @@ void SignalGraphView::paintEvent(QPaintEvent* /*event*/) {
     const double threshold = averageMinRSSI_.get();
     const auto& samples = model_.history();
     const auto scale = SignalGraphModel::scale(samples, threshold);
-    const double plotRight = width - SignalGraphModel::kAxisLabelWidth;
+    // The labels get the room their text needs in this font, at least the usual width.
+    const QFont labelFont = scaledFont(font(), 9);
+    const double labelWidth =
+        std::max(SignalGraphModel::kAxisLabelWidth,
+                 QFontMetricsF(labelFont).horizontalAdvance(tr("%1 dBm").arg(-100)) + 4.0);
+    const double plotRight = width - labelWidth;
 
     painter.setOpacity(model_.isStale() ? 0.25 : 1.0);
 
@@ -108,7 +116,7 @@ void SignalGraphView::paintEvent(QPaintEvent* /*event*/) {
     if (samples.size() > 1) {
         QPainterPath path;
         for (std::size_t i = 0; i < samples.size(); ++i) {
-            const QPointF p(SignalGraphModel::x(static_cast<int>(i), width),
+            const QPointF p(SignalGraphModel::x(static_cast<int>(i), width, labelWidth),
                             SignalGraphModel::y(samples[i].value, scale, height));
             if (i == 0) {
                 path.moveTo(p);
@@ -125,23 +133,24 @@ void SignalGraphView::paintEvent(QPaintEvent* /*event*/) {
             statusColour(samples[i].wasPresent ? StatusColour::blue : StatusColour::orange, pal);
         dot.setAlphaF(0.8F);
         painter.setBrush(dot);
-        painter.drawEllipse(QPointF(SignalGraphModel::x(static_cast<int>(i), width),
+        painter.drawEllipse(QPointF(SignalGraphModel::x(static_cast<int>(i), width, labelWidth),
                                     SignalGraphModel::y(samples[i].value, scale, height)),
                             3.0, 3.0);
     }
 
     // Axis labels: the top and bottom of the range and the threshold.
     painter.setOpacity(model_.isStale() ? 0.25 : 1.0);
-    painter.setFont(scaledFont(font(), 9));
+    painter.setFont(labelFont);
     painter.setPen(secondaryText(pal));
-    const QRectF labels(plotRight + 2, 0, SignalGraphModel::kAxisLabelWidth - 2, height);
+    const QRectF labels(plotRight + 2, 0, labelWidth - 2, height);
     painter.drawText(labels, Qt::AlignRight | Qt::AlignTop, tr("%1 dBm").arg(scale.upper));
     painter.drawText(labels, Qt::AlignRight | Qt::AlignBottom, tr("%1 dBm").arg(scale.lower));
-    const QFontMetrics metrics(painter.font());
-    if (std::abs(thresholdY - height / 2) < height / 2 - metrics.height()) {
+    // The threshold's own label only where it clears the other two.
+    const double lineHeight = QFontMetricsF(labelFont).height();
+    const double top = thresholdY - lineHeight / 2.0;
+    if (top >= lineHeight && top + lineHeight <= height - lineHeight) {
         painter.setPen(highlight);
-        painter.drawText(QRectF(labels.left(), thresholdY - metrics.height() / 2.0, labels.width(),
-                                metrics.height()),
+        painter.drawText(QRectF(labels.left(), top, labels.width(), lineHeight),
                          Qt::AlignRight | Qt::AlignVCenter,
                          tr("%1 dBm").arg(static_cast<int>(threshold)));
     }
