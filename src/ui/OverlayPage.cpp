@@ -68,7 +68,7 @@ QLabel* OverlayPage::addHeading(const QString& text, QVBoxLayout* layout) {
 
 ToneLabel* OverlayPage::addNote(const QString& text, QVBoxLayout* layout) {
     auto* label = new ToneLabel(text);
-    label->setFont(scaledFont(font(), 11));
+    label->setFont(captionFont(font()));
     (layout != nullptr ? layout : column_)->addWidget(label);
     return label;
 }
@@ -86,6 +86,14 @@ void OverlayPage::changeEvent(QEvent* event) {
     if (event->type() == QEvent::PaletteChange) {
         paletteChanged();
     }
+}
+
+QFont captionFont(const QFont& body) {
+    QFont caption = scaledFont(body, 11);
+    if (body.pointSizeF() > 0 && caption.pointSizeF() > body.pointSizeF()) {
+        caption.setPointSizeF(body.pointSizeF());
+    }
+    return caption;
 }
 
 QVBoxLayout* addBlock(QVBoxLayout* column) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QWidget>
 
 class QLabel;
@@ -45,6 +46,10 @@ class OverlayPage : public QWidget {
     QPushButton* closeButton_;
     QVBoxLayout* column_;
 };
+
+// The font of explanations under a control: the spec's 11 over a body of 13, never larger than
+// the body (some platform themes report a smallest readable size above their body size).
+QFont captionFont(const QFont& body);
 
 // A group of rows that reads as one block: a heading and its rows, 6 px apart.
 QVBoxLayout* addBlock(QVBoxLayout* column);

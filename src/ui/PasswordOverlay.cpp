@@ -3,6 +3,7 @@
 #include "app/PasswordPanelText.h"
 #include "settings/SettingsKeys.h"
 #include "ui/Icons.h"
+#include "ui/OverlayPage.h"
 #include "ui/ToneLabel.h"
 
 #include <QHBoxLayout>
@@ -99,7 +100,6 @@ PasswordOverlay::PasswordOverlay(Application& app, QWidget* parent)
     }
 
     QVBoxLayout* test = addBlock(column());
-    addHeading(QStringLiteral("Test Unlock"), test);
     auto* testRow = new QHBoxLayout();
     auto* testButton = new QPushButton(QStringLiteral("Test Unlock"));
     testButton->setAccessibleName(QStringLiteral("Test Unlock"));
@@ -107,7 +107,7 @@ PasswordOverlay::PasswordOverlay(Application& app, QWidget* parent)
     testRow->addStretch(1);
     test->addLayout(testRow);
     candidate_ = new ToneLabel();
-    candidate_->setFont(scaledFont(font(), 11));
+    candidate_->setFont(captionFont(font()));
     test->addWidget(candidate_);
     testStatus_ = new ToneLabel();
     testStatus_->setAccessibleName(QStringLiteral("Test status"));

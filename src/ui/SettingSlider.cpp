@@ -2,6 +2,7 @@
 
 #include "app/PanelSettings.h"
 #include "ui/Colours.h"
+#include "ui/OverlayPage.h"
 #include "ui/ToneLabel.h"
 
 #include <QHBoxLayout>
@@ -46,7 +47,7 @@ SettingSlider::SettingSlider(SettingsStore& settings, std::string_view key, Slid
 
     if (!help.isEmpty()) {
         auto* note = new ToneLabel(help, this);
-        note->setFont(scaledFont(font(), 11));
+        note->setFont(captionFont(font()));
         layout->addWidget(note);
     }
 

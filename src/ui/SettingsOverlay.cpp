@@ -6,6 +6,7 @@
 #include "settings/SettingsKeys.h"
 #include "ui/Colours.h"
 #include "ui/Icons.h"
+#include "ui/OverlayPage.h"
 #include "ui/SettingSlider.h"
 #include "ui/ToneLabel.h"
 
@@ -68,7 +69,7 @@ QFont boldFont(QFont font) {
 
 ToneLabel* indentedNote(QVBoxLayout* layout, const QString& text, const QFont& base) {
     auto* note = new ToneLabel(text);
-    note->setFont(scaledFont(base, 11));
+    note->setFont(captionFont(base));
     // Under the control it explains, in line with the control's text.
     note->setContentsMargins(24, 0, 0, 0);
     layout->addWidget(note);

@@ -16,6 +16,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStyleFactory>
 #include <QTest>
 
@@ -62,11 +63,16 @@ void save(QWidget& widget, const QString& dir, const QString& name, int height =
     widget.hide();
 }
 
-// The whole scrolling column, as if the panel were tall enough.
+// The whole scrolling column, as if the panel were tall enough to need no scrolling.
 void saveWhole(QWidget& overlay, const QString& dir, const QString& name) {
     auto* scroll = overlay.findChild<QScrollArea*>();
-    const int height = scroll->widget()->sizeHint().height() + 80;
-    save(overlay, dir, name, height);
+    overlay.resize(kPanelWidth, kPanelHeight);
+    overlay.show();
+    for (int i = 0; i < 4 && scroll->verticalScrollBar()->maximum() > 0; ++i) {
+        overlay.resize(kPanelWidth, overlay.height() + scroll->verticalScrollBar()->maximum());
+        QApplication::processEvents();
+    }
+    save(overlay, dir, name, overlay.height());
 }
 
 void saveBox(QMessageBox* box, const QString& dir, const QString& name) {
