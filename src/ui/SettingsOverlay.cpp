@@ -1,6 +1,7 @@
 #include "ui/SettingsOverlay.h"
 
 #include "app/PanelSettings.h"
+#include "app/PinGate.h"
 #include "feedback/SoundChoice.h"
 #include "presence/DetectionMode.h"
 #include "settings/SettingsKeys.h"
@@ -203,9 +204,7 @@ void SettingsOverlay::buildPin(QVBoxLayout* block) {
 void SettingsOverlay::pinSwitched(bool on) {
     app_.settings.setBool(keys::isPinEnabled, on);
     if (!on) {
-        // Emptied first, so a reader between the two writes already finds the gate open.
-        app_.settings.setString(keys::hashedPIN, "");
-        app_.settings.removeObject(keys::hashedPIN);
+        PinGate(app_.settings).disablePin();
     }
 }
 

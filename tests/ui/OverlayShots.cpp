@@ -20,9 +20,14 @@
 #include <QStyleFactory>
 #include <QTest>
 
-namespace ambleguard::test {
+namespace ambleguard::ui {
 
 namespace {
+
+using test::AppWorld;
+using test::openMessageBox;
+using test::SessionUnlockWorld;
+using test::widgetNamed;
 
 constexpr int kPanelWidth = 400;
 constexpr int kPanelHeight = 640;
@@ -96,7 +101,7 @@ void renderOverlayShots(const QString& dir, bool dark) {
         world.app->settings.setBool(keys::soundsEnabled, true);
         world.app->settings.setBool(keys::isPinEnabled, true);
         world.platform.idleClock.setIdleFor(42);
-        ui::SettingsOverlay settings(*world.app);
+        SettingsOverlay settings(*world.app);
         save(settings, dir, "settings");
         saveWhole(settings, dir, "settings-full");
         world.platform.notificationPermission.setStatus(NotificationAuthorization::authorized);
@@ -107,14 +112,14 @@ void renderOverlayShots(const QString& dir, bool dark) {
     }
     {
         AppWorld world(AppWorld::onboarded());
-        ui::ScheduleOverlay disabled(*world.app);
+        ScheduleOverlay disabled(*world.app);
         save(disabled, dir, "schedule-disabled");
         world.app->settings.setBool(keys::scheduleEnabled, true);
         world.app->settings.setInteger(keys::scheduleStartHour, 8);
         world.app->settings.setInteger(keys::scheduleStartMinute, 30);
         world.app->settings.setInteger(keys::scheduleEndHour, 17);
         world.app->settings.setInteger(keys::scheduleEndMinute, 0);
-        ui::ScheduleOverlay enabled(*world.app);
+        ScheduleOverlay enabled(*world.app);
         save(enabled, dir, "schedule");
     }
     {
@@ -123,14 +128,14 @@ void renderOverlayShots(const QString& dir, bool dark) {
         world.platform.shortcutCommands.setAvailableNames({"Lights off", "Pause music"});
         world.app->settings.setString(keys::shortcutNameOnLock, "Pause music");
         world.platform.processLauncher.setScript("Pause music", {ProcessExit{}, 1.0});
-        ui::ShortcutsOverlay shortcuts(*world.app);
+        ShortcutsOverlay shortcuts(*world.app);
         shortcuts.testButton(0)->click();
         world.platform.loop.advanceBy(1.0);
         save(shortcuts, dir, "shortcuts");
     }
     {
         AppWorld world(AppWorld::onboarded());
-        ui::PasswordOverlay typing(*world.app);
+        PasswordOverlay typing(*world.app);
         typing.passwordField()->setText(QStringLiteral("secret"));
         save(typing, dir, "password-typing");
         world.platform.lockScreen.setMayPostEvents(false);
@@ -139,7 +144,7 @@ void renderOverlayShots(const QString& dir, bool dark) {
     }
     {
         SessionUnlockWorld world;
-        ui::PasswordOverlay session(*world.app);
+        PasswordOverlay session(*world.app);
         world.app->unlockTest.startTest("");
         world.platform.loop.advanceBy(20);
         save(session, dir, "password-session");
@@ -147,12 +152,10 @@ void renderOverlayShots(const QString& dir, bool dark) {
     {
         AppWorld world(AppWorld::onboarded());
         QWidget panel;
-        saveBox(ui::showAlert(&panel, ui::AlertType::screenSaver, *world.app), dir,
-                "alert-screensaver");
-        saveBox(ui::showAlert(&panel, ui::AlertType::notification, *world.app), dir,
-                "alert-notification");
+        saveBox(showAlert(&panel, AlertType::screenSaver, *world.app), dir, "alert-screensaver");
+        saveBox(showAlert(&panel, AlertType::notification, *world.app), dir, "alert-notification");
     }
     QApplication::setPalette(previous);
 }
 
-}  // namespace ambleguard::test
+}  // namespace ambleguard::ui

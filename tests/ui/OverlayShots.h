@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace ambleguard::test {
+namespace ambleguard::ui {
 
 // Renders every settings overlay and alert, on the simulated platform, in the panel's 400 px
 // width, as dir/<name>.png: settings (as shown and its whole column), schedule, shortcuts,
@@ -10,4 +10,4 @@ namespace ambleguard::test {
 // `dark` a dark palette is used (the application palette is restored afterwards).
 void renderOverlayShots(const QString& dir, bool dark);
 
-}  // namespace ambleguard::test
+}  // namespace ambleguard::ui

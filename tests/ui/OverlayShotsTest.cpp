@@ -8,7 +8,7 @@
 
 #include <cstdlib>
 
-namespace ambleguard::test {
+namespace ambleguard::ui {
 namespace {
 
 // Every overlay renders in both palettes. Set AMBLEGUARD_SHOTS_DIR to keep the pictures for
@@ -31,4 +31,4 @@ TEST(OverlayShots, EveryOverlayRendersInLightAndDark) {
 }
 
 }  // namespace
-}  // namespace ambleguard::test
+}  // namespace ambleguard::ui
