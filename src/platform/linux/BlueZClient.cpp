@@ -30,10 +30,26 @@ QString parentPath(const QString& path) {
     return slash > 0 ? path.left(slash) : QString();
 }
 
+// The kernel's index of an adapter object ("/org/bluez/hci0" is 0).
+std::optional<int> adapterIndex(const QString& adapterPath) {
+    const QString name = adapterPath.mid(adapterPath.lastIndexOf(QLatin1Char('/')) + 1);
+    if (!name.startsWith(QLatin1String("hci"))) {
+        return std::nullopt;
+    }
+    bool ok = false;
+    const int index = name.mid(3).toInt(&ok);
+    return ok && index >= 0 ? std::optional<int>(index) : std::nullopt;
+}
+
 }  // namespace
 
-BlueZClient::BlueZClient(QDBusConnection bus, LogSink& logSink, Events events, QObject* parent)
-    : QObject(parent), bus_(std::move(bus)), log_(logSink, "BlueZ"), events_(std::move(events)) {}
+BlueZClient::BlueZClient(QDBusConnection bus, LogSink& logSink, Events events,
+                         HciChannelOpener* hci, QObject* parent)
+    : QObject(parent), bus_(std::move(bus)), log_(logSink, "BlueZ"), events_(std::move(events)) {
+    if (hci) {
+        linkReader_ = std::make_unique<HciLinkReader>(*hci, logSink);
+    }
+}
 
 BlueZClient::~BlueZClient() {
     // Discovery is per client in BlueZ; end ours rather than leave it to our disconnection.
@@ -364,6 +380,9 @@ void BlueZClient::updateState() {
         discoveryActive_ = false;
     }
     log_.info("Bluetooth state: {}", rawValue(state));
+    if (state == BleManagerState::poweredOn) {
+        updateLinkRSSIAvailability();
+    }
     events_.stateChanged(state);
     if (state == BleManagerState::poweredOn && wantScan_ && !discoveryActive_) {
         startDiscovery();
@@ -513,10 +532,43 @@ void BlueZClient::disconnectDevice(const PeripheralRef& peripheral) {
     disconnectsAsked_.insert(target->path());
 }
 
+void BlueZClient::updateLinkRSSIAvailability() {
+    const auto adapter = currentAdapter();
+    const auto index = adapter ? adapterIndex(*adapter) : std::nullopt;
+    const bool available = linkReader_ && index && linkReader_->usable(*index);
+    if (linkRSSIAvailable_ != available) {
+        linkRSSIAvailable_ = available;
+        if (events_.linkRSSIAvailable) {
+            events_.linkRSSIAvailable(available);
+        }
+    }
+}
+
 void BlueZClient::readRSSI(const PeripheralRef& peripheral) {
-    // BlueZ's D-Bus interface carries RSSI only from advertisements, never of a link.
-    events_.readRSSI(peripheral, 0,
-                     std::string("Link RSSI is not available through BlueZ's D-Bus interface"));
+    Device* device = deviceFor(peripheral);
+    if (!device) {
+        events_.readRSSI(peripheral, 0, std::string("The device is not known to BlueZ"));
+        return;
+    }
+    auto target = device->peripheral;
+    const auto index = adapterIndex(device->properties.adapterPath.value_or(QString()));
+    if (!linkReader_ || !index || !device->properties.address) {
+        // BlueZ's D-Bus interface carries RSSI only from advertisements, never of a link.
+        events_.readRSSI(target, 0, std::string("Link RSSI is not available on this system"));
+        return;
+    }
+    if (target->state() != PeripheralConnectionState::connected) {
+        // Nothing to read, and nothing to nudge: BlueZ goes on with a pending connection.
+        events_.readRSSI(target, 0, std::string("The device is not connected"));
+        return;
+    }
+    linkReader_->readRssi(*index, text(*device->properties.address),
+                          [this, target](int rssi, const std::optional<std::string>& error) {
+                              events_.readRSSI(target, rssi, error);
+                              if (error) {
+                                  updateLinkRSSIAvailability();
+                              }
+                          });
 }
 
 }  // namespace ambleguard::linuxdesktop
