@@ -277,6 +277,31 @@ TEST_F(BlueZCentralTest, ConnectionsFollowTheDevicesConnectedProperty) {
     EXPECT_EQ(delegate.links.size(), 4u);  // nothing twice
 }
 
+TEST_F(BlueZCentralTest, ALinkTheSystemAlreadyHadIsUsedButNeverEnded) {
+    startBlueZ();
+    scanning();
+    root().callOk("org.bluez.Mock", "AddDevice", {"hci0", kPhone, "Alex's Phone"});
+    ASSERT_TRUE(waitForDiscoveries(1));
+    const auto peripheral = delegate.discoveries[0].peripheral;
+    // Connected by the system (a paired phone's audio, say), not by us.
+    root().callOk("org.bluez.Mock", "ConnectDevice", {"hci0", kPhone});
+    ASSERT_TRUE(
+        waitUntil([&] { return peripheral->state() == PeripheralConnectionState::connected; }));
+    EXPECT_TRUE(delegate.links.empty());
+
+    central->connect(peripheral);
+    ASSERT_TRUE(waitUntil([&] { return delegate.links.size() == 1; }));
+    EXPECT_EQ(delegate.links[0].kind, LinkKind::connected);
+    central->cancelPeripheralConnection(peripheral);
+    ASSERT_TRUE(waitUntil([&] { return delegate.links.size() == 2; }));
+    EXPECT_EQ(delegate.links[1].kind, LinkKind::disconnected);
+    EXPECT_EQ(delegate.links[1].error, std::nullopt);
+    // The phone stays connected for everyone else.
+    EXPECT_TRUE(phone().callsOf("Connect").empty());
+    EXPECT_TRUE(phone().callsOf("Disconnect").empty());
+    EXPECT_EQ(peripheral->state(), PeripheralConnectionState::connected);
+}
+
 TEST_F(BlueZCentralTest, LinkRssiIsReadOverTheAdaptersHciSocket) {
     test::ScriptedHci hci;
     hci.links[{*hci::parseAddress(kPhone.toStdString()), hci::kLeLink}] = 0x0040;

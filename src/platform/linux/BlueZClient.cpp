@@ -181,6 +181,7 @@ void BlueZClient::onInterfacesRemoved(const QDBusMessage& message) {
         if (it != devices_.end()) {
             auto peripheral = it->second.peripheral;
             devices_.erase(it);
+            adopted_.erase(removed->path);
             if (peripheral && ours_.erase(removed->path) > 0) {
                 peripheral->setState(PeripheralConnectionState::disconnected);
                 events_.disconnected(peripheral, std::string("The device was removed"));
@@ -235,14 +236,17 @@ void BlueZClient::onPropertiesChanged(const QDBusMessage& message) {
     const bool isConnected = device.properties.connected.value_or(false);
     if (device.peripheral && wasConnected != isConnected) {
         if (isConnected) {
-            // A link another program made is no connection of ours to report.
-            if (device.peripheral->state() == PeripheralConnectionState::connecting) {
-                device.peripheral->setState(PeripheralConnectionState::connected);
+            // A link another program made is no connection of ours to report, but the
+            // peripheral shows it, so a connect adopts it.
+            const bool asked = device.peripheral->state() == PeripheralConnectionState::connecting;
+            device.peripheral->setState(PeripheralConnectionState::connected);
+            if (asked) {
                 ours_.insert(path);
                 events_.connected(device.peripheral);
             }
         } else {
             const bool asked = disconnectsAsked_.erase(path) > 0;
+            adopted_.erase(path);
             device.peripheral->setState(PeripheralConnectionState::disconnected);
             if (ours_.erase(path) > 0) {
                 events_.disconnected(
@@ -273,6 +277,10 @@ void BlueZClient::addDevice(const QString& path, const QVariantMap& properties, 
     Device& device = devices_[path];
     const bool sawRssi = device.properties.apply(properties);
     refreshPeripheral(path, device);
+    if (device.peripheral && device.properties.connected.value_or(false) &&
+        device.peripheral->state() == PeripheralConnectionState::disconnected) {
+        device.peripheral->setState(PeripheralConnectionState::connected);  // the system's link
+    }
     if (advertised && sawRssi) {
         report(device);
     }
@@ -481,8 +489,12 @@ void BlueZClient::connectDevice(const PeripheralRef& peripheral) {
         return;
     }
     auto target = device->peripheral;
-    if (target->state() == PeripheralConnectionState::connected) {
+    if (target->state() == PeripheralConnectionState::connected ||
+        device->properties.connected.value_or(false)) {
+        target->setState(PeripheralConnectionState::connected);
+        // The system's link (audio, a paired phone's services): used, never ours to end.
         ours_.insert(target->path());
+        adopted_.insert(target->path());
         events_.connected(target);
         return;
     }
@@ -494,6 +506,17 @@ void BlueZClient::connectDevice(const PeripheralRef& peripheral) {
             [this, target](QDBusPendingCallWatcher* finished) {
                 finished->deleteLater();
                 const QDBusMessage reply = finished->reply();
+                const bool already =
+                    reply.errorName() == QLatin1String("org.bluez.Error.AlreadyConnected");
+                if (reply.type() == QDBusMessage::ErrorMessage && already &&
+                    target->state() == PeripheralConnectionState::connecting) {
+                    // Linked by the system in the meantime: adopt its link.
+                    target->setState(PeripheralConnectionState::connected);
+                    ours_.insert(target->path());
+                    adopted_.insert(target->path());
+                    events_.connected(target);
+                    return;
+                }
                 if (reply.type() == QDBusMessage::ErrorMessage) {
                     if (target->state() == PeripheralConnectionState::connecting) {
                         target->setState(PeripheralConnectionState::disconnected);
@@ -517,6 +540,14 @@ void BlueZClient::disconnectDevice(const PeripheralRef& peripheral) {
     auto target = device->peripheral;
     const auto state = target->state();
     if (state == PeripheralConnectionState::disconnected) {
+        return;
+    }
+    if (adopted_.erase(target->path()) > 0) {
+        // Device1.Disconnect would end the link for every program and profile; only our use
+        // of it ends.
+        log_.info("Leaving the system's link to {} up", text(target->path()));
+        ours_.erase(target->path());
+        events_.disconnected(target, std::nullopt);
         return;
     }
     log_.info("Calling Device1.Disconnect on {}", text(target->path()));

@@ -106,6 +106,8 @@ class BlueZClient final : public QObject {
     std::set<QString> disconnectsAsked_;
     // Devices connected at this central's request.
     std::set<QString> ours_;
+    // Of those, the ones that were connected already: their links are the system's.
+    std::set<QString> adopted_;
 
     std::uint64_t generation_ = 0;
     bool answered_ = false;
