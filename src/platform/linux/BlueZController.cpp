@@ -63,6 +63,8 @@ BlueZController::~BlueZController() = default;
 std::variant<Connection, ControllerWatchError> BlueZController::watch(
     Executor& queue, std::function<void(ControllerEvent)> onEvent) {
     if (!bus_.isConnected()) {
+        log_.notice("No system bus ({}): the Bluetooth controller is not watched",
+                    bus_.lastError().message().toStdString());
         return ControllerWatchError{ControllerWatchError::Step::noEventSource, 0};
     }
     if (!subscribed_) {
