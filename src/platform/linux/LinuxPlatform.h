@@ -16,6 +16,7 @@
 #include "platform/linux/QtMainQueue.h"
 #include "platform/linux/QtWorkerThread.h"
 #include "platform/linux/RawHciSocketOpener.h"
+#include "platform/linux/SessionUserActivity.h"
 #include "platform/linux/ShortcutFolder.h"
 #include "platform/posix/DesktopNotificationSettings.h"
 #include "platform/posix/DirectorySoundFiles.h"
@@ -84,6 +85,7 @@ class LinuxPlatform {
     HeadlessAppShell shell;
     LogindSystemPower systemPower;
     NoTyping noTyping;
+    SessionUserActivity userActivity;
     // Controller diagnostics from BlueZ, logind and the kernel's rfkill switches; tethers from
     // NetworkManager.
     BlueZController bluetoothController;
