@@ -16,8 +16,8 @@ std::string formatTimeOfDay(std::int64_t hour, std::int64_t minute) {
     return fmt::format("{}:{:02} {}", twelve, m, h < 12 ? "AM" : "PM");
 }
 
-ScheduleSummary::ScheduleSummary(const SettingsStore& settings, ScheduleGate& gate)
-    : settings_(settings), gate_(gate) {}
+ScheduleSummary::ScheduleSummary(const SettingsStore& settings, ScheduleManager& schedule)
+    : settings_(settings), schedule_(schedule) {}
 
 std::string ScheduleSummary::text() const {
     if (!panelBool(settings_, keys::scheduleEnabled)) {
@@ -29,7 +29,9 @@ std::string ScheduleSummary::text() const {
                                             panelInteger(settings_, keys::scheduleEndMinute));
     // Like the gate, any text other than "only" means pausing during the window.
     const bool onlyDuring = panelString(settings_, keys::scheduleMode) == "only";
-    const bool suppressedNow = gate_.shouldSuppress();
+    // The gate's rule for an enabled schedule: pausing holds actions back inside the window,
+    // allowing holds them back outside it.
+    const bool suppressedNow = schedule_.isWithinSchedule() != onlyDuring;
     if (!onlyDuring) {
         return suppressedNow ? "Actions paused until " + end
                              : fmt::format("Actions will be paused between {} and {}", start, end);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "actions/ScheduleGate.h"
+#include "actions/ScheduleManager.h"
 #include "settings/SettingsStore.h"
 
 #include <cstdint>
@@ -14,16 +14,17 @@ std::string formatTimeOfDay(std::int64_t hour, std::int64_t minute);
 
 // The schedule panel's status line and the main panel's schedule summary: whether the schedule
 // is on, and what it does now and when that changes. The times are the panel's (1:00 to 6:00
-// until written); whether actions are held back right now is the schedule gate's answer.
+// until written); whether actions are held back right now follows the schedule's own window test
+// (asked without its log line, since showing the line suppresses nothing).
 class ScheduleSummary {
   public:
-    ScheduleSummary(const SettingsStore& settings, ScheduleGate& gate);
+    ScheduleSummary(const SettingsStore& settings, ScheduleManager& schedule);
 
     std::string text() const;
 
   private:
     const SettingsStore& settings_;
-    ScheduleGate& gate_;
+    ScheduleManager& schedule_;
 };
 
 }  // namespace ambleguard

@@ -2,7 +2,6 @@
 
 #include "app/PasswordPanelText.h"
 #include "settings/SettingsKeys.h"
-#include "ui/Icons.h"
 #include "ui/OverlayPage.h"
 #include "ui/ToneLabel.h"
 
@@ -14,7 +13,6 @@
 #include <QVBoxLayout>
 
 #include <string>
-#include <variant>
 
 namespace ambleguard::ui {
 

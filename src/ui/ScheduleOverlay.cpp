@@ -68,14 +68,14 @@ ScheduleOverlay::ScheduleOverlay(Application& app, QWidget* parent)
     window->addLayout(modes);
 
     auto* times = new QHBoxLayout();
-    auto* from = new QLabel(QStringLiteral("From"));
-    times->addWidget(from);
+    from_ = new QLabel(QStringLiteral("From"));
+    times->addWidget(from_);
     start_ = timePicker(QStringLiteral("Start time"));
-    from->setBuddy(start_);
+    from_->setBuddy(start_);
     times->addWidget(start_);
-    auto* dash = new QLabel(QStringLiteral("–"));
-    dash->setAccessibleName(QStringLiteral("to"));
-    times->addWidget(dash);
+    to_ = new QLabel(QStringLiteral("–"));
+    to_->setAccessibleName(QStringLiteral("to"));
+    times->addWidget(to_);
     end_ = timePicker(QStringLiteral("End time"));
     times->addWidget(end_);
     times->addStretch(1);
@@ -141,7 +141,8 @@ void ScheduleOverlay::refresh() {
             storedTime(app_.settings, keys::scheduleStartHour, keys::scheduleStartMinute));
         end_->setTime(storedTime(app_.settings, keys::scheduleEndHour, keys::scheduleEndMinute));
     }
-    for (QWidget* control : std::initializer_list<QWidget*>{allow_, pause_, start_, end_}) {
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{allow_, pause_, from_, start_, to_, end_}) {
         control->setEnabled(on);
     }
     status_->setText(QString::fromStdString(summary_.text()));

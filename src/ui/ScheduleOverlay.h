@@ -36,7 +36,9 @@ class ScheduleOverlay final : public OverlayPage {
     QCheckBox* enabled_;
     QRadioButton* allow_;
     QRadioButton* pause_;
+    QLabel* from_;
     QTimeEdit* start_;
+    QLabel* to_;
     QTimeEdit* end_;
     QLabel* status_;
     bool writing_ = false;

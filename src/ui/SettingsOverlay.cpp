@@ -3,7 +3,6 @@
 #include "app/PanelSettings.h"
 #include "app/PinGate.h"
 #include "feedback/SoundChoice.h"
-#include "presence/DetectionMode.h"
 #include "settings/SettingsKeys.h"
 #include "ui/Colours.h"
 #include "ui/Icons.h"
