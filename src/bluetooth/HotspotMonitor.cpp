@@ -42,8 +42,11 @@ std::optional<HotspotMonitor::Kind> HotspotMonitor::classify(
         }
         const auto& addresses = interface.ipv4Addresses;
         if (interface.wifi) {
-            // A Wi-Fi interface is never taken for a Bluetooth link, whatever its name.
-            if (std::any_of(addresses.begin(), addresses.end(), [](const std::string& address) {
+            // A Wi-Fi interface is never taken for a Bluetooth link, whatever its name. A phone
+            // serving it shows in its subnet (the one phones of one maker always use) or in
+            // the metered mark the system gives a phone's hotspot.
+            if (interface.metered ||
+                std::any_of(addresses.begin(), addresses.end(), [](const std::string& address) {
                     return address.starts_with(kHotspotPrefix);
                 })) {
                 result = Kind::wifiHotspot;

@@ -19,6 +19,11 @@ struct NetworkInterface {
     std::string displayName;
     // Its IPv4 addresses in dotted form, possibly none.
     std::vector<std::string> ipv4Addresses;
+    // The system counts traffic on it as metered, as it does for a phone's hotspot that
+    // announces itself or a network the user marked so.
+    bool metered = false;
+
+    bool operator==(const NetworkInterface&) const = default;
 };
 
 // The computer's network links and their changes.

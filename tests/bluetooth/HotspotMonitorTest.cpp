@@ -31,6 +31,12 @@ TEST(HotspotMonitorTest, ClassifiesTethersByInterfaceKindNameAndAddress) {
     EXPECT_EQ(HotspotMonitor::classify({wifi("172.20.10.4")}), Kind::wifiHotspot);
     EXPECT_EQ(HotspotMonitor::classify({wifi("172.20.1.4")}), std::nullopt);
     EXPECT_EQ(HotspotMonitor::classify({wifi("192.168.1.4")}), std::nullopt);
+    // A phone's hotspot in another subnet is known by the metered mark, on Wi-Fi only.
+    auto metered = wifi("192.168.43.17");
+    metered.metered = true;
+    EXPECT_EQ(HotspotMonitor::classify({metered}), Kind::wifiHotspot);
+    EXPECT_EQ(HotspotMonitor::classify({{"usb0", false, "Ethernet", {"10.0.0.2"}, true}}),
+              std::nullopt);
     // A Bluetooth link wins over a Wi-Fi hotspot wherever it stands.
     EXPECT_EQ(HotspotMonitor::classify({wifi("172.20.10.4"), pan({"192.168.44.2"})}),
               Kind::bluetoothPAN);

@@ -6,6 +6,7 @@
 #include "platform/posix/SystemClock.h"
 
 #include "support/RecordingBleDelegate.h"
+#include "support/linux/ScriptedHci.h"
 #include "support/linux/TestBuses.h"
 
 #include <QDBusArgument>
@@ -56,13 +57,13 @@ class BlueZCentralTest : public ::testing::Test {
     }
     MockObject phone() const { return buses.mock(TestBus::system, "org.bluez", kPhonePath); }
 
-    void createCentral() {
+    void createCentral(HciChannelOpener* hci = nullptr) {
         central = std::make_unique<BlueZCentral>(thread, buses.connect(TestBus::system), logSink,
-                                                 delegate, mainQueue);
+                                                 delegate, mainQueue, hci);
     }
     // Creates the central, waits for it to be powered on and starts a scan.
-    void scanning() {
-        createCentral();
+    void scanning(HciChannelOpener* hci = nullptr) {
+        createCentral(hci);
         ASSERT_TRUE(waitUntil([&] { return !delegate.states.empty(); }));
         ASSERT_EQ(delegate.states.back(), BleManagerState::poweredOn);
         central->scanForPeripherals(true);
@@ -239,6 +240,115 @@ TEST_F(BlueZCentralTest, NothingIsDeliveredAfterDestructionAndDiscoveryIsStopped
     test::processEventsFor(std::chrono::milliseconds(100));
     EXPECT_TRUE(delegate.discoveries.empty());
     EXPECT_EQ(adapter().callsOf("StopDiscovery").size(), 1u);
+}
+
+using LinkKind = test::RecordingBleDelegate::LinkEvent::Kind;
+
+TEST_F(BlueZCentralTest, ConnectionsFollowTheDevicesConnectedProperty) {
+    startBlueZ();
+    scanning();
+    root().callOk("org.bluez.Mock", "AddDevice", {"hci0", kPhone, "Alex's Phone"});
+    ASSERT_TRUE(waitForDiscoveries(1));
+    const auto peripheral = delegate.discoveries[0].peripheral;
+    const auto linkEvents = [&](std::size_t count) {
+        return waitUntil([&] { return delegate.links.size() >= count; });
+    };
+
+    // Asked for, then cancelled: one connected callback, and a disconnection without error.
+    central->connect(peripheral);
+    ASSERT_TRUE(linkEvents(1));
+    EXPECT_EQ(delegate.links[0].kind, LinkKind::connected);
+    EXPECT_EQ(peripheral->state(), PeripheralConnectionState::connected);
+    EXPECT_EQ(phone().callsOf("Connect").size(), 1u);
+    central->cancelPeripheralConnection(peripheral);
+    ASSERT_TRUE(linkEvents(2));
+    EXPECT_EQ(delegate.links[1].kind, LinkKind::disconnected);
+    EXPECT_EQ(delegate.links[1].error, std::nullopt);
+
+    // Lost from the other side: the disconnection carries an error.
+    central->connect(peripheral);
+    ASSERT_TRUE(linkEvents(3));
+    EXPECT_EQ(delegate.links[2].kind, LinkKind::connected);
+    root().callOk("org.bluez.Mock", "DisconnectDevice", {"hci0", kPhone});
+    ASSERT_TRUE(linkEvents(4));
+    EXPECT_EQ(delegate.links[3].kind, LinkKind::disconnected);
+    EXPECT_EQ(delegate.links[3].error, "The connection was lost");
+    test::processEventsFor(std::chrono::milliseconds(100));
+    EXPECT_EQ(delegate.links.size(), 4u);  // nothing twice
+}
+
+TEST_F(BlueZCentralTest, ALinkTheSystemAlreadyHadIsUsedButNeverEnded) {
+    startBlueZ();
+    scanning();
+    root().callOk("org.bluez.Mock", "AddDevice", {"hci0", kPhone, "Alex's Phone"});
+    ASSERT_TRUE(waitForDiscoveries(1));
+    const auto peripheral = delegate.discoveries[0].peripheral;
+    // Connected by the system (a paired phone's audio, say), not by us.
+    root().callOk("org.bluez.Mock", "ConnectDevice", {"hci0", kPhone});
+    ASSERT_TRUE(
+        waitUntil([&] { return peripheral->state() == PeripheralConnectionState::connected; }));
+    EXPECT_TRUE(delegate.links.empty());
+
+    central->connect(peripheral);
+    ASSERT_TRUE(waitUntil([&] { return delegate.links.size() == 1; }));
+    EXPECT_EQ(delegate.links[0].kind, LinkKind::connected);
+    central->cancelPeripheralConnection(peripheral);
+    ASSERT_TRUE(waitUntil([&] { return delegate.links.size() == 2; }));
+    EXPECT_EQ(delegate.links[1].kind, LinkKind::disconnected);
+    EXPECT_EQ(delegate.links[1].error, std::nullopt);
+    // The phone stays connected for everyone else.
+    EXPECT_TRUE(phone().callsOf("Connect").empty());
+    EXPECT_TRUE(phone().callsOf("Disconnect").empty());
+    EXPECT_EQ(peripheral->state(), PeripheralConnectionState::connected);
+}
+
+TEST_F(BlueZCentralTest, LinkRssiIsReadOverTheAdaptersHciSocket) {
+    test::ScriptedHci hci;
+    hci.links[{*hci::parseAddress(kPhone.toStdString()), hci::kLeLink}] = 0x0040;
+    startBlueZ();
+    scanning(&hci);
+    EXPECT_TRUE(central->canReadLinkRSSI());
+    root().callOk("org.bluez.Mock", "AddDevice", {"hci0", kPhone, "Alex's Phone"});
+    ASSERT_TRUE(waitForDiscoveries(1));
+    const auto peripheral = delegate.discoveries[0].peripheral;
+
+    // No link yet: nothing is asked of the controller.
+    central->readRSSI(peripheral);
+    ASSERT_TRUE(waitUntil([&] { return delegate.links.size() == 1; }));
+    EXPECT_EQ(delegate.links[0].error, "The device is not connected");
+
+    central->connect(peripheral);
+    ASSERT_TRUE(waitUntil([&] { return delegate.links.size() == 2; }));
+    central->readRSSI(peripheral);
+    const auto sent = [&] {
+        std::size_t count = 0;
+        thread.runSync([&] { count = hci.sent.size(); });
+        return count;
+    };
+    ASSERT_TRUE(waitUntil([&] { return sent() == 1; }));
+    thread.runSync([&] {
+        EXPECT_EQ(hci.opened, (std::vector<int>{0}));
+        hci.deliver(test::ScriptedHci::readRssiComplete(0x0040, -48));
+    });
+    ASSERT_TRUE(waitUntil([&] { return delegate.links.size() == 3; }));
+    EXPECT_EQ(delegate.links[2].kind, LinkKind::rssi);
+    EXPECT_EQ(delegate.links[2].rssi, -48);
+    EXPECT_EQ(delegate.links[2].error, std::nullopt);
+    EXPECT_EQ(delegate.links[2].peripheral, peripheral);
+}
+
+TEST_F(BlueZCentralTest, WithoutAUsableHciSocketLinkRssiIsUnavailable) {
+    test::ScriptedHci refused;
+    refused.openError = EPERM;
+    startBlueZ();
+    scanning(&refused);
+    EXPECT_FALSE(central->canReadLinkRSSI());
+    central.reset();
+    delegate.states.clear();
+    adapter().clearCalls();
+    // Without a reader at all, the same.
+    scanning();
+    EXPECT_FALSE(central->canReadLinkRSSI());
 }
 
 TEST(BlueZMessages, ServiceUuidsAndIdentifiers) {

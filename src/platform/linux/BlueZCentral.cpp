@@ -6,6 +6,7 @@ namespace ambleguard::linuxdesktop {
 
 BlueZCentral::BlueZCentral(QtWorkerThread& thread, QDBusConnection bus, LogSink& logSink,
                            BleCentralDelegate& delegate, Executor& callbackExecutor,
+                           HciChannelOpener* hci,
                            std::function<void(BleManagerState)> stateObserver)
     : thread_(thread), delegate_(delegate), callbackExecutor_(callbackExecutor) {
     BlueZClient::Events events;
@@ -43,9 +44,11 @@ BlueZCentral::BlueZCentral(QtWorkerThread& thread, QDBusConnection bus, LogSink&
             d.peripheralDidReadRSSI(peripheral, rssi, error);
         });
     };
+    events.linkRSSIAvailable = [this](bool available) { linkRSSI_ = available; };
     thread_.runSync([&] {
         // Parented to the thread's context, so a thread stopped first still deletes it there.
-        client_ = new BlueZClient(std::move(bus), logSink, std::move(events), thread_.context());
+        client_ =
+            new BlueZClient(std::move(bus), logSink, std::move(events), hci, thread_.context());
         client_->start();
     });
 }
@@ -109,15 +112,16 @@ void BlueZCentral::readRSSI(const PeripheralRef& peripheral) {
     onClient([peripheral](BlueZClient& client) { client.readRSSI(peripheral); });
 }
 
-BlueZCentralPort::BlueZCentralPort(QtWorkerThread& thread, QDBusConnection bus, LogSink& logSink)
-    : thread_(thread), bus_(std::move(bus)), logSink_(logSink) {}
+BlueZCentralPort::BlueZCentralPort(QtWorkerThread& thread, QDBusConnection bus, LogSink& logSink,
+                                   HciChannelOpener* hci)
+    : thread_(thread), bus_(std::move(bus)), logSink_(logSink), hci_(hci) {}
 
 std::unique_ptr<BleCentral> BlueZCentralPort::createCentral(BleCentralDelegate& delegate,
                                                             Executor& callbackExecutor,
                                                             const BleCentralOptions& /*options*/) {
     // Neither a power alert nor state restoration exists here: BlueZ ends a client's discovery
     // when the client goes, and nothing relaunches a program with its central.
-    return std::make_unique<BlueZCentral>(thread_, bus_, logSink_, delegate, callbackExecutor,
+    return std::make_unique<BlueZCentral>(thread_, bus_, logSink_, delegate, callbackExecutor, hci_,
                                           [cell = authorizationCell_](BleManagerState state) {
                                               if (state == BleManagerState::unauthorized) {
                                                   cell->store(BleAuthorization::denied);

@@ -2,6 +2,7 @@
 
 #include "base/Log.h"
 #include "platform/BleCentral.h"
+#include "platform/linux/HciChannel.h"
 #include "platform/linux/QtWorkerThread.h"
 
 #include <QDBusConnection>
@@ -22,8 +23,10 @@ class BlueZClient;
 // failed to), never a provisional "unknown".
 class BlueZCentral final : public BleCentral {
   public:
+    // Link RSSI is read through `hci`; without it links are opened but never read.
     BlueZCentral(QtWorkerThread& thread, QDBusConnection bus, LogSink& logSink,
                  BleCentralDelegate& delegate, Executor& callbackExecutor,
+                 HciChannelOpener* hci = nullptr,
                  std::function<void(BleManagerState)> stateObserver = {});
     BlueZCentral(const BlueZCentral&) = delete;
     BlueZCentral& operator=(const BlueZCentral&) = delete;
@@ -36,8 +39,9 @@ class BlueZCentral final : public BleCentral {
     void connect(const PeripheralRef& peripheral) override;
     void cancelPeripheralConnection(const PeripheralRef& peripheral) override;
     void readRSSI(const PeripheralRef& peripheral) override;
-    // BlueZ's D-Bus interface has no link RSSI; the raw HCI reader is not wired yet.
-    bool canReadLinkRSSI() const override { return false; }
+    // Whether the raw HCI socket of the current adapter really opened and the kernel has not
+    // refused the Read RSSI command; known once the adapter is powered on.
+    bool canReadLinkRSSI() const override { return linkRSSI_.load(); }
 
   private:
     // Shared with posted callbacks: once `alive` is false nothing more reaches the delegate.
@@ -54,13 +58,16 @@ class BlueZCentral final : public BleCentral {
     Executor& callbackExecutor_;
     std::shared_ptr<Delivery> delivery_ = std::make_shared<Delivery>();
     std::atomic<BleManagerState> state_{BleManagerState::unknown};
+    std::atomic<bool> linkRSSI_{false};
     QPointer<BlueZClient> client_;
 };
 
 // The Bluetooth central role over BlueZ on the system bus.
 class BlueZCentralPort final : public BleCentralPort {
   public:
-    BlueZCentralPort(QtWorkerThread& thread, QDBusConnection bus, LogSink& logSink);
+    // Centrals read link RSSI through `hci` when it is given.
+    BlueZCentralPort(QtWorkerThread& thread, QDBusConnection bus, LogSink& logSink,
+                     HciChannelOpener* hci = nullptr);
 
     // Linux has no per-program Bluetooth permission: allowed, unless BlueZ refused us.
     BleAuthorization authorization() const override { return authorization_.load(); }
@@ -72,6 +79,7 @@ class BlueZCentralPort final : public BleCentralPort {
     QtWorkerThread& thread_;
     QDBusConnection bus_;
     LogSink& logSink_;
+    HciChannelOpener* hci_;
     std::shared_ptr<std::atomic<BleAuthorization>> authorizationCell_ =
         std::make_shared<std::atomic<BleAuthorization>>(BleAuthorization::allowedAlways);
     std::atomic<BleAuthorization>& authorization_ = *authorizationCell_;

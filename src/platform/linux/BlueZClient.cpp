@@ -30,10 +30,26 @@ QString parentPath(const QString& path) {
     return slash > 0 ? path.left(slash) : QString();
 }
 
+// The kernel's index of an adapter object ("/org/bluez/hci0" is 0).
+std::optional<int> adapterIndex(const QString& adapterPath) {
+    const QString name = adapterPath.mid(adapterPath.lastIndexOf(QLatin1Char('/')) + 1);
+    if (!name.startsWith(QLatin1String("hci"))) {
+        return std::nullopt;
+    }
+    bool ok = false;
+    const int index = name.mid(3).toInt(&ok);
+    return ok && index >= 0 ? std::optional<int>(index) : std::nullopt;
+}
+
 }  // namespace
 
-BlueZClient::BlueZClient(QDBusConnection bus, LogSink& logSink, Events events, QObject* parent)
-    : QObject(parent), bus_(std::move(bus)), log_(logSink, "BlueZ"), events_(std::move(events)) {}
+BlueZClient::BlueZClient(QDBusConnection bus, LogSink& logSink, Events events,
+                         HciChannelOpener* hci, QObject* parent)
+    : QObject(parent), bus_(std::move(bus)), log_(logSink, "BlueZ"), events_(std::move(events)) {
+    if (hci) {
+        linkReader_ = std::make_unique<HciLinkReader>(*hci, logSink);
+    }
+}
 
 BlueZClient::~BlueZClient() {
     // Discovery is per client in BlueZ; end ours rather than leave it to our disconnection.
@@ -165,6 +181,7 @@ void BlueZClient::onInterfacesRemoved(const QDBusMessage& message) {
         if (it != devices_.end()) {
             auto peripheral = it->second.peripheral;
             devices_.erase(it);
+            adopted_.erase(removed->path);
             if (peripheral && ours_.erase(removed->path) > 0) {
                 peripheral->setState(PeripheralConnectionState::disconnected);
                 events_.disconnected(peripheral, std::string("The device was removed"));
@@ -219,14 +236,17 @@ void BlueZClient::onPropertiesChanged(const QDBusMessage& message) {
     const bool isConnected = device.properties.connected.value_or(false);
     if (device.peripheral && wasConnected != isConnected) {
         if (isConnected) {
-            // A link another program made is no connection of ours to report.
-            if (device.peripheral->state() == PeripheralConnectionState::connecting) {
-                device.peripheral->setState(PeripheralConnectionState::connected);
+            // A link another program made is no connection of ours to report, but the
+            // peripheral shows it, so a connect adopts it.
+            const bool asked = device.peripheral->state() == PeripheralConnectionState::connecting;
+            device.peripheral->setState(PeripheralConnectionState::connected);
+            if (asked) {
                 ours_.insert(path);
                 events_.connected(device.peripheral);
             }
         } else {
             const bool asked = disconnectsAsked_.erase(path) > 0;
+            adopted_.erase(path);
             device.peripheral->setState(PeripheralConnectionState::disconnected);
             if (ours_.erase(path) > 0) {
                 events_.disconnected(
@@ -257,6 +277,10 @@ void BlueZClient::addDevice(const QString& path, const QVariantMap& properties, 
     Device& device = devices_[path];
     const bool sawRssi = device.properties.apply(properties);
     refreshPeripheral(path, device);
+    if (device.peripheral && device.properties.connected.value_or(false) &&
+        device.peripheral->state() == PeripheralConnectionState::disconnected) {
+        device.peripheral->setState(PeripheralConnectionState::connected);  // the system's link
+    }
     if (advertised && sawRssi) {
         report(device);
     }
@@ -364,6 +388,9 @@ void BlueZClient::updateState() {
         discoveryActive_ = false;
     }
     log_.info("Bluetooth state: {}", rawValue(state));
+    if (state == BleManagerState::poweredOn) {
+        updateLinkRSSIAvailability();
+    }
     events_.stateChanged(state);
     if (state == BleManagerState::poweredOn && wantScan_ && !discoveryActive_) {
         startDiscovery();
@@ -462,8 +489,12 @@ void BlueZClient::connectDevice(const PeripheralRef& peripheral) {
         return;
     }
     auto target = device->peripheral;
-    if (target->state() == PeripheralConnectionState::connected) {
+    if (target->state() == PeripheralConnectionState::connected ||
+        device->properties.connected.value_or(false)) {
+        target->setState(PeripheralConnectionState::connected);
+        // The system's link (audio, a paired phone's services): used, never ours to end.
         ours_.insert(target->path());
+        adopted_.insert(target->path());
         events_.connected(target);
         return;
     }
@@ -475,6 +506,17 @@ void BlueZClient::connectDevice(const PeripheralRef& peripheral) {
             [this, target](QDBusPendingCallWatcher* finished) {
                 finished->deleteLater();
                 const QDBusMessage reply = finished->reply();
+                const bool already =
+                    reply.errorName() == QLatin1String("org.bluez.Error.AlreadyConnected");
+                if (reply.type() == QDBusMessage::ErrorMessage && already &&
+                    target->state() == PeripheralConnectionState::connecting) {
+                    // Linked by the system in the meantime: adopt its link.
+                    target->setState(PeripheralConnectionState::connected);
+                    ours_.insert(target->path());
+                    adopted_.insert(target->path());
+                    events_.connected(target);
+                    return;
+                }
                 if (reply.type() == QDBusMessage::ErrorMessage) {
                     if (target->state() == PeripheralConnectionState::connecting) {
                         target->setState(PeripheralConnectionState::disconnected);
@@ -500,6 +542,14 @@ void BlueZClient::disconnectDevice(const PeripheralRef& peripheral) {
     if (state == PeripheralConnectionState::disconnected) {
         return;
     }
+    if (adopted_.erase(target->path()) > 0) {
+        // Device1.Disconnect would end the link for every program and profile; only our use
+        // of it ends.
+        log_.info("Leaving the system's link to {} up", text(target->path()));
+        ours_.erase(target->path());
+        events_.disconnected(target, std::nullopt);
+        return;
+    }
     log_.info("Calling Device1.Disconnect on {}", text(target->path()));
     bus_.asyncCall(deviceCall(target->path(), QStringLiteral("Disconnect")));
     if (state == PeripheralConnectionState::connecting) {
@@ -513,10 +563,43 @@ void BlueZClient::disconnectDevice(const PeripheralRef& peripheral) {
     disconnectsAsked_.insert(target->path());
 }
 
+void BlueZClient::updateLinkRSSIAvailability() {
+    const auto adapter = currentAdapter();
+    const auto index = adapter ? adapterIndex(*adapter) : std::nullopt;
+    const bool available = linkReader_ && index && linkReader_->usable(*index);
+    if (linkRSSIAvailable_ != available) {
+        linkRSSIAvailable_ = available;
+        if (events_.linkRSSIAvailable) {
+            events_.linkRSSIAvailable(available);
+        }
+    }
+}
+
 void BlueZClient::readRSSI(const PeripheralRef& peripheral) {
-    // BlueZ's D-Bus interface carries RSSI only from advertisements, never of a link.
-    events_.readRSSI(peripheral, 0,
-                     std::string("Link RSSI is not available through BlueZ's D-Bus interface"));
+    Device* device = deviceFor(peripheral);
+    if (!device) {
+        events_.readRSSI(peripheral, 0, std::string("The device is not known to BlueZ"));
+        return;
+    }
+    auto target = device->peripheral;
+    const auto index = adapterIndex(device->properties.adapterPath.value_or(QString()));
+    if (!linkReader_ || !index || !device->properties.address) {
+        // BlueZ's D-Bus interface carries RSSI only from advertisements, never of a link.
+        events_.readRSSI(target, 0, std::string("Link RSSI is not available on this system"));
+        return;
+    }
+    if (target->state() != PeripheralConnectionState::connected) {
+        // Nothing to read, and nothing to nudge: BlueZ goes on with a pending connection.
+        events_.readRSSI(target, 0, std::string("The device is not connected"));
+        return;
+    }
+    linkReader_->readRssi(*index, text(*device->properties.address),
+                          [this, target](int rssi, const std::optional<std::string>& error) {
+                              events_.readRSSI(target, rssi, error);
+                              if (error) {
+                                  updateLinkRSSIAvailability();
+                              }
+                          });
 }
 
 }  // namespace ambleguard::linuxdesktop

@@ -4,6 +4,7 @@
 #include "platform/BleCentral.h"
 #include "platform/linux/BlueZMessages.h"
 #include "platform/linux/BlueZPeripheral.h"
+#include "platform/linux/HciLinkReader.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -38,9 +39,14 @@ class BlueZClient final : public QObject {
             failedToConnect;
         std::function<void(const PeripheralRef&, const std::optional<std::string>&)> disconnected;
         std::function<void(const PeripheralRef&, int, const std::optional<std::string>&)> readRSSI;
+        // Whether the links' RSSI can be read on the current adapter, told before the state
+        // that follows a change and after a read that found out otherwise.
+        std::function<void(bool)> linkRSSIAvailable;
     };
 
-    BlueZClient(QDBusConnection bus, LogSink& logSink, Events events, QObject* parent = nullptr);
+    // Without `hci` no link RSSI is read.
+    BlueZClient(QDBusConnection bus, LogSink& logSink, Events events,
+                HciChannelOpener* hci = nullptr, QObject* parent = nullptr);
     ~BlueZClient() override;
 
     // Subscribes and asks for the managed objects; the first state follows their answer.
@@ -84,11 +90,14 @@ class BlueZClient final : public QObject {
     void startDiscovery();
     Device* deviceFor(const PeripheralRef& peripheral);
     QDBusMessage deviceCall(const QString& path, const QString& method) const;
+    void updateLinkRSSIAvailability();
 
     QDBusConnection bus_;
     Logger log_;
     Events events_;
     QDBusServiceWatcher* watcher_ = nullptr;
+    std::unique_ptr<HciLinkReader> linkReader_;
+    std::optional<bool> linkRSSIAvailable_;
 
     std::map<QString, BlueZAdapterProperties> adapters_;
     std::map<QString, Device> devices_;
@@ -97,6 +106,8 @@ class BlueZClient final : public QObject {
     std::set<QString> disconnectsAsked_;
     // Devices connected at this central's request.
     std::set<QString> ours_;
+    // Of those, the ones that were connected already: their links are the system's.
+    std::set<QString> adopted_;
 
     std::uint64_t generation_ = 0;
     bool answered_ = false;

@@ -9,7 +9,7 @@ LinuxPlatform::LinuxPlatform(const LinuxPlatformOptions& options)
       settingsFile(options.settingsFile, clock),
       systemBus(QDBusConnection::systemBus()),
       sessionBus(QDBusConnection::sessionBus()),
-      bluetooth(bluetoothThread, systemBus, logSink),
+      bluetooth(bluetoothThread, systemBus, logSink, &hciSockets),
       screenSession(systemBus, sessionBus, logSink),
       soundOutput(mainQueue, logSink),
       soundFiles(options.resources),
@@ -23,6 +23,8 @@ LinuxPlatform::LinuxPlatform(const LinuxPlatformOptions& options)
       shell(logSink),
       systemPower(systemBus, sessionBus, mainQueue, logSink),
       userActivity(systemBus, sessionBus, *idleClock, clock, logSink),
+      bluetoothController(systemBus, logSink),
+      networkLinks(systemBus, mainQueue, logSink),
       notificationPermission(mainQueue, [this] { return notifier.serviceAvailable(); }),
       notificationSettings(processLauncher),
       program(buildProgramInfo()) {}

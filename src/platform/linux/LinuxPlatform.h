@@ -2,6 +2,7 @@
 
 #include "platform/PlatformPorts.h"
 #include "platform/linux/BlueZCentral.h"
+#include "platform/linux/BlueZController.h"
 #include "platform/linux/BuildProgramInfo.h"
 #include "platform/linux/CanberraSoundOutput.h"
 #include "platform/linux/FreedesktopNotifier.h"
@@ -10,9 +11,11 @@
 #include "platform/linux/JournalLogSink.h"
 #include "platform/linux/LogindScreenSession.h"
 #include "platform/linux/LogindSystemPower.h"
+#include "platform/linux/NetworkManagerLinks.h"
 #include "platform/linux/QtHttpClient.h"
 #include "platform/linux/QtMainQueue.h"
 #include "platform/linux/QtWorkerThread.h"
+#include "platform/linux/RawHciSocketOpener.h"
 #include "platform/linux/SessionUserActivity.h"
 #include "platform/linux/ShortcutFolder.h"
 #include "platform/posix/DesktopNotificationSettings.h"
@@ -65,6 +68,8 @@ class LinuxPlatform {
     posix::JsonSettingsFile settingsFile;
     QDBusConnection systemBus;
     QDBusConnection sessionBus;
+    // Link RSSI of the connection feed: HCI Read RSSI on raw sockets.
+    RawHciSocketOpener hciSockets;
     BlueZCentralPort bluetooth;
     LogindScreenSession screenSession;
     CanberraSoundOutput soundOutput;
@@ -81,9 +86,10 @@ class LinuxPlatform {
     LogindSystemPower systemPower;
     NoTyping noTyping;
     SessionUserActivity userActivity;
-    // Controller diagnostics and tether detection have no Linux sources yet.
-    NullBluetoothController bluetoothController;
-    NullNetworkLinks networkLinks;
+    // Controller diagnostics from BlueZ, logind and the kernel's rfkill switches; tethers from
+    // NetworkManager.
+    BlueZController bluetoothController;
+    NetworkManagerLinks networkLinks;
     ServicePresenceNotificationPermission notificationPermission;
     posix::DesktopNotificationSettings notificationSettings;
     QtHttpClient http;
