@@ -25,10 +25,10 @@ class ShortcutCommands {
 
     // The names that would run now, sorted, for the user to pick from; empty where the
     // shortcuts cannot be listed.
-    virtual std::vector<std::string> availableNames() const = 0;
+    virtual std::vector<std::string> availableNames() const { return {}; }
     // The folder the user keeps shortcuts in, to open in a file manager; empty where shortcuts
     // live inside a tool of their own.
-    virtual std::string folder() const = 0;
+    virtual std::string folder() const { return {}; }
 };
 
 // Shortcuts run by a command-line tool that takes "run <name>", the name as one argument.
@@ -44,9 +44,6 @@ class ShortcutsToolCommands final : public ShortcutCommands {
         }
         return ShortcutCommand{toolPath_, {"run", name}};
     }
-    // The tool keeps its own library, which it does not list.
-    std::vector<std::string> availableNames() const override { return {}; }
-    std::string folder() const override { return {}; }
 
   private:
     std::string toolPath_;
