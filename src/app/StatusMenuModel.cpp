@@ -57,8 +57,8 @@ std::vector<StatusMenuEntry> buildStatusMenu(const StatusMenuInputs& inputs) {
         {A::signalStrength, "Show Signal Strength", true, true, inputs.showSignalStrength});
     separator(entries);
     if (inputs.updatesEnabled) {
-        entries.push_back(
-            {A::update, inputs.hasAvailableUpdate ? "Update Available! ⬆️" : "Check for Updates"});
+        entries.push_back({A::update, inputs.hasAvailableUpdate ? "Update Available! ⬆️"
+                                                                : "Check for Updates"});
         separator(entries);
     }
     entries.push_back({A::faq, "FAQ"});

@@ -15,8 +15,8 @@
 #include <fmt/format.h>
 
 #include <charconv>
-#include <cstdio>
 #include <cmath>
+#include <cstdio>
 #include <memory>
 #include <optional>
 

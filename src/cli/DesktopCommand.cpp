@@ -156,8 +156,9 @@ int runDesktopProgram(int argc, char** argv, const Arguments& args) {
     QuitOnSignals quitOnSignals;
     int status = 0;
     {
-        Application app(desktopShell ? platform.ports().withShell(*desktopShell)
-                                     : platform.ports());
+        Application app(desktopShell
+                            ? platform.ports().withShell(*desktopShell, &desktopShell->alerts())
+                            : platform.ports());
         if (desktopShell) {
             desktopShell->attach(app);
         }

@@ -79,9 +79,10 @@ struct PlatformPorts {
     HttpClient& http;
     ProgramInfo program;
 
-    // The same ports with another application shell: the desktop user interface is built
-    // before the application and takes the platform's place as its shell.
-    PlatformPorts withShell(AppShell& replacement) const {
+    // The same ports with another application shell (and, when given, another way to ask the
+    // user questions): the desktop user interface is built before the application and takes
+    // the platform's place.
+    PlatformPorts withShell(AppShell& replacement, Alerts* alertsReplacement = nullptr) const {
         return PlatformPorts{
             .clock = clock,
             .mainQueue = mainQueue,
@@ -102,7 +103,7 @@ struct PlatformPorts {
             .shortcutCommands = shortcutCommands,
             .loginItem = loginItem,
             .appInstance = appInstance,
-            .alerts = alerts,
+            .alerts = alertsReplacement != nullptr ? *alertsReplacement : alerts,
             .shell = replacement,
             .systemPower = systemPower,
             .unlockMethod = unlockMethod,

@@ -93,6 +93,7 @@ MainPanel::MainPanel(Application& app, QWidget* parent)
       app_(app),
       log_(app.ports().logSink, "UI"),
       selection_(app.settings, app.scanner.discovery(), app.ports().logSink),
+      scheduleSummary_(app.settings, app.schedule),
       averageMinRSSI_(app.settings, bound::averageMinRSSI),
       lastSeenTimeout_(app.settings, bound::lastSeenTimeout),
       isAdvancedEnabled_(app.settings, bound::isAdvancedEnabled),
@@ -238,15 +239,19 @@ QWidget* MainPanel::buildActions() {
     connect(autoUnlock_, &QCheckBox::clicked, this, &MainPanel::setAutoUnlock);
     layout->addWidget(autoUnlock_, 2, 0, 1, 3);
 
+    schedule_ = new QLabel(box);
+    schedule_->setWordWrap(true);
+    layout->addWidget(schedule_, 3, 0, 1, 3);
+
     auto* schedule = new QPushButton(tr("Schedule"), box);
     auto* shortcuts = new QPushButton(tr("Shortcuts"), box);
     auto* settings = new QPushButton(tr("Settings"), box);
     connect(schedule, &QPushButton::clicked, this, &MainPanel::scheduleRequested);
     connect(shortcuts, &QPushButton::clicked, this, &MainPanel::shortcutsRequested);
     connect(settings, &QPushButton::clicked, this, &MainPanel::settingsRequested);
-    layout->addWidget(schedule, 3, 0);
-    layout->addWidget(shortcuts, 3, 1);
-    layout->addWidget(settings, 3, 2);
+    layout->addWidget(schedule, 4, 0);
+    layout->addWidget(shortcuts, 4, 1);
+    layout->addWidget(settings, 4, 2);
     return box;
 }
 
@@ -363,6 +368,12 @@ void MainPanel::refreshHeader() {
     readout_->setVisible(line.kind == Kind::value || line.kind == Kind::message);
     readout_->setText(toQString(line.text));
     readout_->setToolTip(toQString(line.tooltip));
+
+    // Whether the schedule holds the actions back depends on the time, so it is redrawn with
+    // the header.
+    if (schedule_ != nullptr) {
+        schedule_->setText(toQString(scheduleSummary_.text()));
+    }
 }
 
 void MainPanel::refreshDeviceList() {
@@ -483,6 +494,9 @@ void MainPanel::syncFromSettings() {
     lockMode_->setCurrentIndex(std::max(mode, 0));
     autoUnlock_->setChecked(app_.settings.boolForKey(keys::autoUnlockEnabled));
 
+    if (schedule_ != nullptr) {
+        schedule_->setText(toQString(scheduleSummary_.text()));
+    }
     const bool collapsed = deviceListCollapsed_.get();
     deviceArea_->setVisible(!collapsed);
     collapse_->setArrowType(collapsed ? Qt::RightArrow : Qt::DownArrow);
@@ -505,6 +519,9 @@ QString MainPanel::deviceNameText() const {
 }
 QString MainPanel::readoutText() const {
     return readout_->isVisibleTo(this) ? readout_->text() : QString();
+}
+QString MainPanel::scheduleText() const {
+    return schedule_->text();
 }
 QString MainPanel::readoutToolTip() const {
     return readoutIsWarning() ? readoutWarning_->toolTip() : readout_->toolTip();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/DeviceSelection.h"
+#include "app/ScheduleSummary.h"
 #include "base/Log.h"
 #include "base/MainQueue.h"
 #include "base/Signal.h"
@@ -46,6 +47,7 @@ class MainPanel : public QWidget {
     QString deviceNameText() const;
     QString readoutText() const;
     QString readoutToolTip() const;
+    QString scheduleText() const;
     bool readoutIsWarning() const;
     QStringList deviceRows() const;
     SignalGraphView* graph() const { return graph_; }
@@ -85,6 +87,7 @@ class MainPanel : public QWidget {
     Application& app_;
     Logger log_;
     DeviceSelection selection_;
+    ScheduleSummary scheduleSummary_;
     BoundSetting<double> averageMinRSSI_;
     BoundSetting<double> lastSeenTimeout_;
     BoundSetting<bool> isAdvancedEnabled_;
@@ -115,6 +118,7 @@ class MainPanel : public QWidget {
     QCheckBox* advanced_ = nullptr;
     QComboBox* lockMode_ = nullptr;
     QCheckBox* autoUnlock_ = nullptr;
+    QLabel* schedule_ = nullptr;
 
     QToolButton* collapse_ = nullptr;
     QWidget* deviceArea_ = nullptr;

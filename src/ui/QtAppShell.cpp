@@ -3,10 +3,15 @@
 #include "app/Application.h"
 #include "app/PanelStatus.h"
 #include "settings/SettingsKeys.h"
+#include "ui/AlertOverlay.h"
 #include "ui/MainPanel.h"
 #include "ui/OnboardingWindow.h"
 #include "ui/PanelWindow.h"
+#include "ui/PasswordOverlay.h"
 #include "ui/PinPrompt.h"
+#include "ui/ScheduleOverlay.h"
+#include "ui/SettingsOverlay.h"
+#include "ui/ShortcutsOverlay.h"
 #include "ui/StatusItem.h"
 
 #include <QApplication>
@@ -107,6 +112,7 @@ void QtAppShell::setupMainInterface(bool /*hidePopoverAnchor*/) {
     QObject::connect(mainPanel_, &MainPanel::preferredHeightChanged, panel_.data(),
                      &PanelWindow::setPreferredHeight);
     pinPrompt_ = new PinPrompt;
+    connectPanel();
 
     StatusItem::Actions actions;
     actions.openSettings = [this] { openSettings(); };
@@ -129,6 +135,42 @@ void QtAppShell::setupMainInterface(bool /*hidePopoverAnchor*/) {
     if (options_.presentAtStart || !hasTray_) {
         panel_->present(nullptr);
     }
+}
+
+void QtAppShell::connectPanel() {
+    // Each page is made once and kept: it starts from the stored settings whenever it shows.
+    const auto page = [this](QWidget*& made, auto make) {
+        if (made == nullptr) {
+            made = make();
+        }
+        panel_->pushPage(made);
+    };
+    QObject::connect(mainPanel_, &MainPanel::settingsRequested, this, [this, page] {
+        page(settingsPage_, [this] {
+            auto* settings = new SettingsOverlay(*app_);
+            QObject::connect(settings, &SettingsOverlay::pinSetupRequested, this,
+                             [this] { setNewPin(); });
+            return settings;
+        });
+    });
+    QObject::connect(mainPanel_, &MainPanel::scheduleRequested, this, [this, page] {
+        page(schedulePage_, [this] { return new ScheduleOverlay(*app_); });
+    });
+    QObject::connect(mainPanel_, &MainPanel::shortcutsRequested, this, [this, page] {
+        page(shortcutsPage_, [this] { return new ShortcutsOverlay(*app_); });
+    });
+    QObject::connect(mainPanel_, &MainPanel::passwordRequested, this, [this, page] {
+        page(passwordPage_, [this] { return new PasswordOverlay(*app_); });
+    });
+    QObject::connect(mainPanel_, &MainPanel::screenSaverWarningRequested, this,
+                     [this] { showAlert(panel_, AlertType::screenSaver, *app_); });
+}
+
+void QtAppShell::setNewPin() {
+    // Setting a PIN does not ask for the old one: whoever can open the settings may change it.
+    const QPoint pointer = QCursor::pos();
+    pinPrompt_->ask(
+        true, &pointer, [this](const QString& pin) { pins_->setNewPin(pin.toStdString()); }, [] {});
 }
 
 void QtAppShell::trayAvailabilityChanged() {

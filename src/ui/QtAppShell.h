@@ -3,6 +3,7 @@
 #include "app/PinGate.h"
 #include "base/Log.h"
 #include "platform/AppShell.h"
+#include "ui/MessageBoxAlerts.h"
 #include "ui/PanelWindow.h"
 #include "ui/PinPrompt.h"
 
@@ -47,6 +48,8 @@ class QtAppShell final : public QObject, public AppShell {
 
     // The application this shell shows; before it launches.
     void attach(Application& app);
+    // How the application asks the user questions while this shell shows it.
+    Alerts& alerts() { return alerts_; }
 
     void setActivationPolicy(ActivationPolicy policy) override;
     void activate() override;
@@ -78,15 +81,24 @@ class QtAppShell final : public QObject, public AppShell {
     void togglePopover();
     void trayAvailabilityChanged();
     void openAddress(const QUrl& address);
+    // The main panel's requests for the pages over it and its warnings.
+    void connectPanel();
+    void setNewPin();
 
     AppShell& processShell_;
     Logger log_;
     Options options_;
+    MessageBoxAlerts alerts_;
     Application* app_ = nullptr;
     std::unique_ptr<PinGate> pins_;
     std::unique_ptr<StatusItem> status_;
     QPointer<PanelWindow> panel_;
     MainPanel* mainPanel_ = nullptr;
+    // The pages over the main panel, made when first asked for (the panel's window owns them).
+    QWidget* settingsPage_ = nullptr;
+    QWidget* schedulePage_ = nullptr;
+    QWidget* shortcutsPage_ = nullptr;
+    QWidget* passwordPage_ = nullptr;
     QPointer<PinPrompt> pinPrompt_;
     QPointer<QWidget> onboarding_;
     std::unique_ptr<QDBusServiceWatcher> trayWatcher_;

@@ -1,6 +1,6 @@
 #include "app/DeviceSelection.h"
-#include "support/AppWorld.h"
 #include "settings/SettingsKeys.h"
+#include "support/AppWorld.h"
 
 #include <gtest/gtest.h>
 

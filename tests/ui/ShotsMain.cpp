@@ -1,3 +1,5 @@
+#include "OnboardingShots.h"
+#include "OverlayShots.h"
 #include "PanelShots.h"
 #include "Shots.h"
 
@@ -19,6 +21,8 @@ int main(int argc, char** argv) {
         ambleguard::ui::shots::usePalette(dark);
         const QString out = dir + (dark ? "/dark" : "/light");
         ambleguard::ui::renderPanelShots(out);
+        ambleguard::ui::renderOverlayShots(out, dark);
+        ambleguard::ui::renderOnboardingShots(out, dark);
     }
     return 0;
 }
