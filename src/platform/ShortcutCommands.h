@@ -44,9 +44,6 @@ class ShortcutsToolCommands final : public ShortcutCommands {
         }
         return ShortcutCommand{toolPath_, {"run", name}};
     }
-    // The tool keeps its own library, which it does not list.
-    std::vector<std::string> availableNames() const override { return {}; }
-    std::string folder() const override { return {}; }
 
   private:
     std::string toolPath_;
