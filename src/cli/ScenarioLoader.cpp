@@ -508,7 +508,7 @@ class Loader {
             if (!error) {
                 return false;
             }
-            options.versionAnswer = HttpTransportError{*error};
+            options.versionAnswer = failure(*error);
             return true;
         }
         const auto status = wholeNumber(value["status"], member(path, "status"), 100, 599);
@@ -1263,7 +1263,7 @@ class Loader {
             if (value.contains("exitStatus")) {
                 return fail(path, "a shortcut that cannot start has no exit status");
             }
-            outcome.script.result = ProcessLaunchFailure{std::move(*description)};
+            outcome.script.result = failure(std::move(*description));
         }
         if (value.contains("duration")) {
             const auto seconds =
