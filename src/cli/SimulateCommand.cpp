@@ -173,13 +173,13 @@ int runSimulateCommand(const Arguments& args, const Streams& io) {
     } else {
         text = std::string(defaultScenarioText());
     }
-    auto parsed = parseScenario(text);
-    if (const auto* error = std::get_if<ScenarioError>(&parsed)) {
+    const auto parsed = parseScenario(text);
+    if (!parsed) {
         fmt::print(io.err, "ambleguard simulate: {}: {}\n", printable(source),
-                   printable(error->describe()));
+                   printable(parsed.error().describe()));
         return kExitUsage;
     }
-    const auto& scenario = std::get<Scenario>(parsed);
+    const auto& scenario = parsed.value();
 
     TranscriptPrinter printer(
         io.out, options.json ? TranscriptPrinter::Format::json : TranscriptPrinter::Format::text,

@@ -15,17 +15,19 @@ constexpr const char* kPhone = "6F1C2A9E-4B7D-4E21-9C3A-5D8E7F012345";
 
 Scenario load(const std::string& text) {
     auto result = parseScenario(text);
-    if (auto* error = std::get_if<ScenarioError>(&result)) {
-        ADD_FAILURE() << "refused: " << error->describe();
+    if (!result) {
+        const ScenarioError& error = result.error();
+        ADD_FAILURE() << "refused: " << error.describe();
         return {};
     }
-    return std::get<Scenario>(std::move(result));
+    return std::move(result).value();
 }
 
 ScenarioError refuse(const std::string& text) {
     auto result = parseScenario(text);
-    if (auto* error = std::get_if<ScenarioError>(&result)) {
-        return *error;
+    if (!result) {
+        const ScenarioError& error = result.error();
+        return error;
     }
     ADD_FAILURE() << "accepted: " << text;
     return {};
