@@ -5,6 +5,9 @@
 #include "platform/linux/LinuxPlatform.h"
 #include "platform/linux/SingleInstance.h"
 
+#include "ui/QtAppShell.h"
+
+#include <QApplication>
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
@@ -13,8 +16,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
+#include <memory>
 
 namespace ambleguard::cli {
 
@@ -69,9 +74,12 @@ void printHelp() {
         "Only one instance runs per user; starting another asks the running one to show\n"
         "itself. SIGINT or SIGTERM end it cleanly.\n"
         "\n"
+        "With a desktop session it shows a tray icon whose menu opens the panel (or, where\n"
+        "there is no tray, the panel as a window); the first start walks through setup.\n"
+        "\n"
         "  --headless   no window or tray icon at all (a tiling window manager, a systemd\n"
         "               user service); the log goes to the journal, or to standard error\n"
-        "               when that is a terminal\n");
+        "               when that is a terminal. Without a display it runs this way.\n");
 }
 
 }  // namespace
@@ -87,8 +95,27 @@ int runDesktopProgram(int argc, char** argv, const Arguments& args) {
             return kExitUsage;
         }
     }
-    QCoreApplication application(argc, argv);
+    // Without a display there is nothing to draw on: run as if asked to, and say so.
+    bool headless = std::find(args.begin(), args.end(), "--headless") != args.end();
+    if (!headless && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        fmt::print(stderr,
+                   "ambleguard: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); "
+                   "running headless\n");
+        headless = true;
+    }
+    std::unique_ptr<QCoreApplication> application;
+    if (headless) {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    } else {
+        application = std::make_unique<QApplication>(argc, argv);
+        // It lives in the tray: closing its last window does not end it.
+        QApplication::setQuitOnLastWindowClosed(false);
+        QApplication::setDesktopFileName(QStringLiteral("ambleguard"));
+    }
     QCoreApplication::setApplicationName("ambleguard");
+    QCoreApplication::setApplicationVersion(QStringLiteral(AMBLEGUARD_VERSION));
 
     // Asked before anything else is built, so a second start touches no service.
     posix::SystemClock clock;
@@ -108,15 +135,37 @@ int runDesktopProgram(int argc, char** argv, const Arguments& args) {
     options.resources = resourceFolder(QCoreApplication::applicationDirPath().toStdString(),
                                        AMBLEGUARD_SOURCE_RESOURCES);
     linuxdesktop::LinuxPlatform platform(options);
-    shell = &platform.shell;
+
+    std::unique_ptr<ui::QtAppShell> desktopShell;
+    if (!headless) {
+        ui::QtAppShell::Options shellOptions;
+        shellOptions.version = QCoreApplication::applicationVersion();
+        shellOptions.faq =
+            QUrl::fromLocalFile(QString::fromStdString((options.resources / "faq.html").string()));
+        // Started from the launcher (which hands over a startup token), the user expects to
+        // see something; started at login or by systemd, it stays in the tray.
+        shellOptions.presentAtStart = !qEnvironmentVariableIsEmpty("DESKTOP_STARTUP_ID") ||
+                                      !qEnvironmentVariableIsEmpty("XDG_ACTIVATION_TOKEN");
+        desktopShell = std::make_unique<ui::QtAppShell>(platform.shell, platform.logSink,
+                                                        std::move(shellOptions));
+        shell = desktopShell.get();
+    } else {
+        shell = &platform.shell;
+    }
 
     QuitOnSignals quitOnSignals;
     int status = 0;
     {
-        Application app(platform.ports());
+        Application app(desktopShell ? platform.ports().withShell(*desktopShell)
+                                     : platform.ports());
+        if (desktopShell) {
+            desktopShell->attach(app);
+        }
         app.launch();
         status = QCoreApplication::exec();
-        // The application goes first, while the platform it uses still exists.
+        // The interface and the application go first, while the platform they use exists.
+        shell = nullptr;
+        desktopShell.reset();
     }
     shell = nullptr;
     return status;

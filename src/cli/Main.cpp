@@ -1,6 +1,7 @@
 #include "cli/Command.h"
 
 #include "base/TextEscaping.h"
+#include "cli/DemoCommand.h"
 #include "cli/DesktopCommand.h"
 #include "cli/DevicesCommand.h"
 #include "cli/ReplayCommand.h"
@@ -29,6 +30,7 @@ void printHelp(std::FILE* out) {
                "\n"
                "Commands:\n"
                "  simulate   run the whole program in a simulated world (the main job)\n"
+               "  demo       show the user interface on that simulated world\n"
                "  settings   see and change the stored settings\n"
                "  replay     run a recorded RSSI trace through the presence detection\n"
                "  devices    scan and list nearby Bluetooth devices\n"
@@ -60,7 +62,7 @@ int main(int argc, char** argv) {
     const std::string command = args[0];
     cli::Arguments rest(args.begin() + 1, args.end());
     if (command == "--version") {
-        fmt::print("ambleguard 0.1.0\n");
+        fmt::print("ambleguard {}\n", AMBLEGUARD_VERSION);
         return cli::kExitOk;
     }
     if (command == "settings") {
@@ -68,6 +70,9 @@ int main(int argc, char** argv) {
     }
     if (command == "simulate") {
         return cli::runSimulateCommand(rest, cli::Streams{});
+    }
+    if (command == "demo") {
+        return cli::runDemoCommand(argc, argv, rest, cli::Streams{});
     }
     if (command == "devices") {
         return cli::runDevicesCommand(argc, argv, rest, cli::Streams{});

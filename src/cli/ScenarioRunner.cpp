@@ -224,14 +224,24 @@ void ScenarioRunner::Output::writeLine(std::string_view text) {
 
 // ---- The run ----
 
-ScenarioRunner::ScenarioRunner(const Scenario& scenario, TranscriptSink& sink)
+namespace {
+
+PlatformPorts portsWithShell(sim::SimPlatform& platform, const ScenarioRunner::ShellChoice& shell) {
+    AppShell* chosen = shell ? shell(platform) : nullptr;
+    return chosen != nullptr ? platform.ports().withShell(*chosen) : platform.ports();
+}
+
+}  // namespace
+
+ScenarioRunner::ScenarioRunner(const Scenario& scenario, TranscriptSink& sink,
+                               const ShellChoice& shell)
     : sink_(sink),
       output_(*this, sink),
       start_(scenario.platform.start),
       duration_(scenario.duration),
       events_(scenario.events),
       platform(scenario.platform, output_, output_),
-      app(platform.ports()) {
+      app(portsWithShell(platform, shell)) {
     observePlatform();
 }
 

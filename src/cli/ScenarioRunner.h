@@ -7,6 +7,7 @@
 #include "platform/Console.h"
 #include "platform/sim/SimPlatform.h"
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -30,7 +31,12 @@ struct SimulationSummary {
 // transcript sink with its time.
 class ScenarioRunner {
   public:
-    ScenarioRunner(const Scenario& scenario, TranscriptSink& sink);
+    // Chooses the application shell the program is given, once the platform is built; the
+    // simulated platform's own shell when it returns nothing (the demo gives the real user
+    // interface instead).
+    using ShellChoice = std::function<AppShell*(sim::SimPlatform&)>;
+
+    ScenarioRunner(const Scenario& scenario, TranscriptSink& sink, const ShellChoice& shell = {});
     ScenarioRunner(const ScenarioRunner&) = delete;
     ScenarioRunner& operator=(const ScenarioRunner&) = delete;
 

@@ -78,6 +78,44 @@ struct PlatformPorts {
     NotificationSettingsLink& notificationSettings;
     HttpClient& http;
     ProgramInfo program;
+
+    // The same ports with another application shell: the desktop user interface is built
+    // before the application and takes the platform's place as its shell.
+    PlatformPorts withShell(AppShell& replacement) const {
+        return PlatformPorts{
+            .clock = clock,
+            .mainQueue = mainQueue,
+            .bluetoothQueue = bluetoothQueue,
+            .peripheralQueue = peripheralQueue,
+            .logSink = logSink,
+            .console = console,
+            .settingsPersistence = settingsPersistence,
+            .bluetooth = bluetooth,
+            .bluetoothController = bluetoothController,
+            .networkLinks = networkLinks,
+            .screenSession = screenSession,
+            .soundOutput = soundOutput,
+            .soundFiles = soundFiles,
+            .idleClock = idleClock,
+            .notifier = notifier,
+            .processLauncher = processLauncher,
+            .shortcutCommands = shortcutCommands,
+            .loginItem = loginItem,
+            .appInstance = appInstance,
+            .alerts = alerts,
+            .shell = replacement,
+            .systemPower = systemPower,
+            .unlockMethod = unlockMethod,
+            .keychain = keychain,
+            .keyInjector = keyInjector,
+            .sessionUnlock = sessionUnlock,
+            .userActivity = userActivity,
+            .notificationPermission = notificationPermission,
+            .notificationSettings = notificationSettings,
+            .http = http,
+            .program = program,
+        };
+    }
 };
 
 }  // namespace ambleguard

@@ -106,7 +106,7 @@ ReadingPipeline::Filtered ReadingPipeline::filterReading(int raw, Instant now) {
     reading.rounded = roundFilteredRSSI(filtered);
     s.rssiBuffer.add(reading.rounded);
     reading.average = s.rssiBuffer.roundedMean();
-    readout_.publish(reading.rounded, reading.average);
+    readout_.publish(reading.rounded, reading.average, now);
 
     log_.debug("RSSI Processing: Raw={} Filtered={:.2f} Uncertainty={:.2f} Velocity={:.2f}", raw,
                reading.filtered, s.kalmanFilter->errorCovariance(), s.kalmanFilter->velocity());

@@ -62,7 +62,7 @@ std::vector<SettingKeySpec> makeTable() {
          "Away buffer below the threshold (dB)"},
         {k::lastSeenTimeout, T::real, d(bound::lastSeenTimeout.defaultValue), "0",
          "Action delay (s)"},
-        {k::showDeadBandOnGraph, T::boolean, b(false), "false",
+        {k::showDeadBandOnGraph, T::boolean, b(bound::showDeadBandOnGraph.defaultValue), "false",
          "Signal graph draws the buffer band"},
         {k::suppressSuddenSignalLoss, T::boolean, b(false), "false",
          "Ignore a sudden total loss of signal"},
@@ -126,9 +126,11 @@ std::vector<SettingKeySpec> makeTable() {
         {k::showSignalStrengthInMenuBar, T::boolean,
          b(bound::showSignalStrengthInMenuBar.defaultValue), "false",
          "Status item shows the signal level"},
-        {k::isAdvancedEnabled, T::boolean, b(true), "false", "Main-panel flag"},
-        {k::deviceListCollapsed, T::boolean, b(false), "false", "Device list collapsed"},
-        {k::expandedDeviceListHeight, T::real, d(0.0), "0",
+        {k::isAdvancedEnabled, T::boolean, b(bound::isAdvancedEnabled.defaultValue), "false",
+         "Main-panel flag"},
+        {k::deviceListCollapsed, T::boolean, b(bound::deviceListCollapsed.defaultValue), "false",
+         "Device list collapsed"},
+        {k::expandedDeviceListHeight, T::real, d(bound::expandedDeviceListHeight.defaultValue), "0",
          "Remembered height of the expanded device list (0: none)"},
     };
 }

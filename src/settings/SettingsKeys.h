@@ -96,6 +96,10 @@ inline constexpr BoundKey<bool> isPinEnabled{keys::isPinEnabled, false};
 inline constexpr BoundKey<std::string_view> hashedPIN{keys::hashedPIN, ""};
 inline constexpr BoundKey<bool> showSignalStrengthInMenuBar{keys::showSignalStrengthInMenuBar,
                                                             false};
+inline constexpr BoundKey<bool> showDeadBandOnGraph{keys::showDeadBandOnGraph, false};
+inline constexpr BoundKey<bool> isAdvancedEnabled{keys::isAdvancedEnabled, true};
+inline constexpr BoundKey<bool> deviceListCollapsed{keys::deviceListCollapsed, false};
+inline constexpr BoundKey<double> expandedDeviceListHeight{keys::expandedDeviceListHeight, 0.0};
 }  // namespace bound
 
 // One row of the key table.

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "integration/AppWorld.h"
+#include "support/AppWorld.h"
 
 namespace ambleguard {
 namespace {

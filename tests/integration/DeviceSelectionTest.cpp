@@ -1,5 +1,5 @@
 #include "app/DeviceSelection.h"
-#include "integration/AppWorld.h"
+#include "support/AppWorld.h"
 #include "settings/SettingsKeys.h"
 
 #include <gtest/gtest.h>

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace ambleguard::linuxdesktop {
@@ -128,6 +129,34 @@ TEST_F(LogindScreenSessionTest, RefusedLockIsReportedSoTheCoreCanFallBack) {
     const auto locked = screen->lockScreenImmediately();
     ASSERT_FALSE(locked.ok());
     EXPECT_NE(locked.error().find("AccessDenied"), std::string::npos) << locked.error();
+}
+
+// Auto-unlock on this platform: the session is asked to unlock itself, and the lock screen's
+// answer (the hint going down) arrives as the unlocked notice the outcome watch waits for.
+TEST_F(LogindScreenSessionTest, UnlockRequestReachesTheSessionAndTheLockerAnswers) {
+    startLogind(true);
+    session().addMethod(kSessionInterface, "Unlock", "", "",
+                        "self.UpdateProperties('org.freedesktop.login1.Session', "
+                        "{'LockedHint': dbus.Boolean(False)})");
+    auto screen = make();
+    EXPECT_EQ(screen->screenIsLockedNow(), true);
+    EXPECT_FALSE(screen->requestUnlock().has_value());
+    EXPECT_EQ(session().callsOf("Unlock").size(), 1u);
+    ASSERT_TRUE(waitUntil([&] { return screen->screenIsLockedNow() == false; }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return std::find(seen.begin(), seen.end(), ScreenNotice::unlocked) != seen.end(); }));
+}
+
+TEST_F(LogindScreenSessionTest, RefusedOrImpossibleUnlockSaysWhy) {
+    startLogind(true);
+    session().addMethod(kSessionInterface, "Unlock", "", "",
+                        "raise dbus.exceptions.DBusException('not allowed', "
+                        "name='org.freedesktop.DBus.Error.AccessDenied')");
+    auto screen = make();
+    const auto refused = screen->requestUnlock();
+    ASSERT_TRUE(refused.has_value());
+    EXPECT_NE(refused->find("Session.Unlock failed"), std::string::npos) << *refused;
+    EXPECT_NE(refused->find("AccessDenied"), std::string::npos) << *refused;
 }
 
 TEST_F(LogindScreenSessionTest, WithoutLogindNothingIsKnownAndLockingSaysWhy) {

@@ -15,7 +15,7 @@
 namespace ambleguard::linuxdesktop {
 
 // Typing into the lock screen is not offered here: the session is asked to unlock itself, so no
-// password is stored, no key is posted, and no activity record is read.
+// password is stored and no key is posted. (Activity records come from SessionUserActivity.)
 class NoTyping final : public Keychain, public KeyInjector, public UserActivity {
   public:
     int addItem(std::string_view, std::string_view, std::string_view) override {

@@ -22,6 +22,7 @@ LinuxPlatform::LinuxPlatform(const LinuxPlatformOptions& options)
       alerts(logSink),
       shell(logSink),
       systemPower(systemBus, sessionBus, mainQueue, logSink),
+      userActivity(systemBus, sessionBus, *idleClock, clock, logSink),
       notificationPermission(mainQueue, [this] { return notifier.serviceAvailable(); }),
       notificationSettings(processLauncher),
       program(buildProgramInfo()) {}
@@ -55,7 +56,7 @@ PlatformPorts LinuxPlatform::ports() {
         .keychain = noTyping,
         .keyInjector = noTyping,
         .sessionUnlock = screenSession,
-        .userActivity = noTyping,
+        .userActivity = userActivity,
         .notificationPermission = notificationPermission,
         .notificationSettings = notificationSettings,
         .http = http,

@@ -13,6 +13,7 @@
 #include "platform/linux/QtHttpClient.h"
 #include "platform/linux/QtMainQueue.h"
 #include "platform/linux/QtWorkerThread.h"
+#include "platform/linux/SessionUserActivity.h"
 #include "platform/linux/ShortcutFolder.h"
 #include "platform/posix/DesktopNotificationSettings.h"
 #include "platform/posix/DirectorySoundFiles.h"
@@ -79,6 +80,7 @@ class LinuxPlatform {
     HeadlessAppShell shell;
     LogindSystemPower systemPower;
     NoTyping noTyping;
+    SessionUserActivity userActivity;
     // Controller diagnostics and tether detection have no Linux sources yet.
     NullBluetoothController bluetoothController;
     NullNetworkLinks networkLinks;

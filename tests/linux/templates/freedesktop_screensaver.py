@@ -1,4 +1,5 @@
-'''org.freedesktop.ScreenSaver as KDE serves it: SetActive, the session idle time, ActiveChanged.
+'''org.freedesktop.ScreenSaver as KDE serves it: SetActive, the session idle time, ActiveChanged,
+SimulateUserActivity (which resets the idle time).
 
 Parameters: "idle_ms" (the idle time reported, default 1500), "idle_error" (when true,
 GetSessionIdleTime fails as it does on desktops that own the name without implementing it).
@@ -24,4 +25,5 @@ def load(mock, parameters):
         ('SetActive', 'b', 'b', 'self.is_active = args[0]; self.EmitSignal('
                                 '"", "ActiveChanged", "b", [self.is_active]); ret = True'),
         ('GetSessionIdleTime', '', 'u', idle_code),
+        ('SimulateUserActivity', '', '', 'self.idle_ms = dbus.UInt32(0)'),
     ])
