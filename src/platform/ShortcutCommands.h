@@ -23,6 +23,13 @@ class ShortcutCommands {
 
     virtual ~ShortcutCommands() = default;
     virtual Resolution commandFor(const std::string& name) const = 0;
+
+    // The names that would run now, sorted, for the user to pick from; empty where the
+    // shortcuts cannot be listed.
+    virtual std::vector<std::string> availableNames() const = 0;
+    // The folder the user keeps shortcuts in, to open in a file manager; empty where shortcuts
+    // live inside a tool of their own.
+    virtual std::string folder() const = 0;
 };
 
 // Shortcuts run by a command-line tool that takes "run <name>", the name as one argument.
@@ -38,6 +45,9 @@ class ShortcutsToolCommands final : public ShortcutCommands {
         }
         return ShortcutCommand{toolPath_, {"run", name}};
     }
+    // The tool keeps its own library, which it does not list.
+    std::vector<std::string> availableNames() const override { return {}; }
+    std::string folder() const override { return {}; }
 
   private:
     std::string toolPath_;

@@ -58,6 +58,20 @@ TEST_F(ShortcutFolderTest, NeedsAnExecutableFileOfThatName) {
     EXPECT_EQ(resolution.value(), (ShortcutCommand{path.string(), {}}));
 }
 
+// The list offers exactly the names a run would start, so a picked name never fails for being
+// hidden, unreadable or not executable; a folder not made yet lists nothing.
+TEST_F(ShortcutFolderTest, ListsOnlyTheNamesThatWouldRun) {
+    EXPECT_TRUE(ShortcutFolder(dir.path() / "not yet").availableNames().empty());
+    write("Zed", "exit 0", fs::perms::owner_all);
+    write("Lights off", "exit 0", fs::perms::owner_all);
+    write("notes.txt", "", fs::perms::owner_read | fs::perms::owner_write);
+    write(".hidden", "exit 0", fs::perms::owner_all);
+    write("-rf", "exit 0", fs::perms::owner_all);
+    fs::create_directories(dir.path() / "Folder");
+    EXPECT_EQ(folder.availableNames(), (std::vector<std::string>{"Lights off", "Zed"}));
+    EXPECT_EQ(folder.folder(), dir.path().string());
+}
+
 // The runner with this folder starts the file itself, with no shell and no arguments, and a
 // refused name fails with the reason in the log.
 TEST_F(ShortcutFolderTest, RunnerStartsTheFileDirectly) {

@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <system_error>
 
@@ -42,6 +43,21 @@ ShortcutCommands::Resolution ShortcutFolder::commandFor(const std::string& name)
         return failure(fmt::format("shortcut {} is not executable (chmod +x it)", path.string()));
     }
     return ShortcutCommand{path.string(), {}};
+}
+
+std::vector<std::string> ShortcutFolder::availableNames() const {
+    std::vector<std::string> names;
+    std::error_code error;
+    // A missing or unreadable folder simply has no shortcuts yet.
+    for (fs::directory_iterator it(folder_, error), end; !error && it != end; it.increment(error)) {
+        std::string name = it->path().filename().string();
+        // Listed exactly when a run by that name would start it.
+        if (std::holds_alternative<ShortcutCommand>(commandFor(name))) {
+            names.push_back(std::move(name));
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 }  // namespace ambleguard::linuxdesktop

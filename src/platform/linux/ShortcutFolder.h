@@ -3,6 +3,8 @@
 #include "platform/ShortcutCommands.h"
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace ambleguard::linuxdesktop {
 
@@ -18,8 +20,9 @@ class ShortcutFolder final : public ShortcutCommands {
     static std::filesystem::path defaultFolder();
 
     Resolution commandFor(const std::string& name) const override;
-
-    const std::filesystem::path& folder() const { return folder_; }
+    // The names in the folder that would run: usable names of executable regular files.
+    std::vector<std::string> availableNames() const override;
+    std::string folder() const override { return folder_.string(); }
 
   private:
     std::filesystem::path folder_;

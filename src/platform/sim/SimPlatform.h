@@ -17,6 +17,7 @@
 #include "platform/sim/SimProcessLauncher.h"
 #include "platform/sim/SimScreenSession.h"
 #include "platform/sim/SimShellPorts.h"
+#include "platform/sim/SimShortcutCommands.h"
 #include "platform/sim/SimSoundFiles.h"
 #include "platform/sim/SimSoundOutput.h"
 #include "platform/sim/SimSystemPower.h"
@@ -71,7 +72,7 @@ class SimPlatform {
     SimIdleClock idleClock;
     RecordingNotifier notifier;
     SimProcessLauncher processLauncher;
-    ShortcutsToolCommands shortcutCommands;
+    SimShortcutCommands shortcutCommands;
     SimLoginItem loginItem;
     SimAppInstance appInstance;
     SimAlerts alerts;
