@@ -3,6 +3,7 @@
 #include "app/OnboardingFlow.h"
 #include "base/Liveness.h"
 #include "platform/AppShell.h"
+#include "ui/OnboardingPage.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -16,8 +17,6 @@ class Application;
 }
 
 namespace ambleguard::ui {
-
-class OnboardingPage;
 
 // The first-run window: the agreement, the permissions, the device, the threshold and launch
 // at login, then the final screen, one at a time in that order. Each screen is built when it
