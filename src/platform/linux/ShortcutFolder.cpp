@@ -52,7 +52,7 @@ std::vector<std::string> ShortcutFolder::availableNames() const {
     for (fs::directory_iterator it(folder_, error), end; !error && it != end; it.increment(error)) {
         std::string name = it->path().filename().string();
         // Listed exactly when a run by that name would start it.
-        if (std::holds_alternative<ShortcutCommand>(commandFor(name))) {
+        if (commandFor(name).ok()) {
             names.push_back(std::move(name));
         }
     }
