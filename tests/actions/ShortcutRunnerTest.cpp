@@ -140,6 +140,8 @@ TEST_F(ShortcutRunnerTest, RefusedNameStartsNothingAndReportsFalseLater) {
         Resolution commandFor(const std::string& name) const override {
             return failure("refused " + name);
         }
+        std::vector<std::string> availableNames() const override { return {}; }
+        std::string folder() const override { return {}; }
     } refusing;
     ShortcutRunner strict(refusing, launcher, loop, log);
     std::vector<bool> results;
