@@ -12,12 +12,12 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace ambleguard::cli;
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    auto result = parseScenario(text);
-    if (const auto* error = std::get_if<ScenarioError>(&result)) {
-        if (error->describe().empty()) {
+    const auto result = parseScenario(text);
+    if (!result) {
+        if (result.error().describe().empty()) {
             std::abort();
         }
-    } else if (!(std::get<Scenario>(result).duration > 0)) {
+    } else if (!(result->duration > 0)) {
         std::abort();
     }
     return 0;

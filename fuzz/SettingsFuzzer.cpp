@@ -7,21 +7,18 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
-#include <variant>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace ambleguard;
     const std::string text(reinterpret_cast<const char*>(data), size);
-    auto decoded = decodeSettings(text);
-    const auto* settings = std::get_if<DecodedSettings>(&decoded);
-    if (settings == nullptr) {
+    const auto settings = decodeSettings(text);
+    if (!settings) {
         return 0;
     }
     const std::string encoded = encodeSettings(settings->values, settings->preservedJson);
-    auto again = decodeSettings(encoded);
-    const auto* reread = std::get_if<DecodedSettings>(&again);
+    const auto reread = decodeSettings(encoded);
     // Texts with broken UTF-8 are repaired on the way out, so only their count is compared.
-    if (reread == nullptr || reread->values.size() != settings->values.size() ||
+    if (!reread || reread->values.size() != settings->values.size() ||
         reread->skippedKeys.size() != settings->skippedKeys.size()) {
         std::abort();
     }

@@ -27,11 +27,11 @@ void ScreenLockState::lockScreenDirectly() {
     }
     store_.setDate(keys::lastDirectLockTime, clock_.now());
     log_.info("Direct lock: calling {}", session_.directLockEntryPoint());
-    if (auto failure = session_.lockScreenImmediately()) {
+    if (const auto locked = session_.lockScreenImmediately(); !locked) {
         // Leaving must never pass silently with the screen open: say so loudly and cover the
         // screen with the next best thing.
-        log_.error("Direct lock failed: {}; starting the screen saver instead", *failure);
-        directLockFailed_.emit(*failure);
+        log_.error("Direct lock failed: {}; starting the screen saver instead", locked.error());
+        directLockFailed_.emit(locked.error());
         startScreenSaver();
     }
 }
@@ -55,8 +55,8 @@ void ScreenLockState::startScreenSaver() {
 }
 
 void ScreenLockState::launchScreenSaverApplication() {
-    if (auto error = session_.launchScreenSaverApplication()) {
-        console_.writeLine(fmt::format("Error launching screensaver: {}", *error));
+    if (const auto launched = session_.launchScreenSaverApplication(); !launched) {
+        console_.writeLine(fmt::format("Error launching screensaver: {}", launched.error()));
     }
 }
 

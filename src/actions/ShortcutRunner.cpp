@@ -136,16 +136,16 @@ void ShortcutRunner::runShortcut(const std::string& name, std::string_view kind,
                                  Completion completion) {
     log_.info("Executing {} shortcut: {}", kind, name);
     auto resolution = commands_.commandFor(name);
-    if (auto* refusal = std::get_if<std::string>(&resolution)) {
+    if (!resolution) {
         // Reported like a program that could not be started, and just as asynchronously.
         mainQueue_.post(
-            liveness_.guarded([this, name, kind = std::string(kind), refusal = std::move(*refusal),
+            liveness_.guarded([this, name, kind = std::string(kind), refusal = resolution.error(),
                                completion = std::move(completion)]() mutable {
-                finish(name, kind, ProcessLaunchFailure{std::move(refusal)}, completion);
+                finish(name, kind, failure(std::move(refusal)), completion);
             }));
         return;
     }
-    auto& command = std::get<ShortcutCommand>(resolution);
+    auto& command = resolution.value();
     launcher_.run(std::move(command.executable), std::move(command.arguments),
                   liveness_.guarded([this, name, kind = std::string(kind),
                                      completion = std::move(completion)](ProcessResult result) {
@@ -156,10 +156,10 @@ void ShortcutRunner::runShortcut(const std::string& name, std::string_view kind,
 void ShortcutRunner::finish(const std::string& name, const std::string& kind, ProcessResult result,
                             const Completion& completion) const {
     bool succeeded = false;
-    if (const auto* failure = std::get_if<ProcessLaunchFailure>(&result)) {
-        log_.error("Failed to execute {} shortcut: {}", lowercased(kind), failure->description);
+    if (!result) {
+        log_.error("Failed to execute {} shortcut: {}", lowercased(kind), result.error());
     } else {
-        const auto& exit = std::get<ProcessExit>(result);
+        const auto& exit = result.value();
         if (exit.status == 0) {
             succeeded = true;
             log_.info("{} shortcut '{}' executed successfully", capitalized(kind), name);

@@ -220,11 +220,11 @@ void UpdateCheck::checkForUpdates() {
 }
 
 void UpdateCheck::complete(const HttpResult& result) {
-    if (const auto* failure = std::get_if<HttpTransportError>(&result)) {
-        log_.error("Update check failed: {}", failure->description);
+    if (!result) {
+        log_.error("Update check failed: {}", result.error());
         return;
     }
-    const auto& response = std::get<HttpResponse>(result);
+    const auto& response = result.value();
     if (!response.statusCode) {
         log_.error("Invalid response type during update check");
         return;

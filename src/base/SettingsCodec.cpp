@@ -28,16 +28,16 @@ std::string encodeSettings(const SettingValues& values, const std::string& prese
     return root.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
-std::variant<DecodedSettings, std::string> decodeSettings(const std::string& text) {
+Result<DecodedSettings> decodeSettings(const std::string& text) {
     if (!jsonNestingWithin(text)) {
-        return fmt::format("nested more than {} levels deep", kMaxJsonNesting);
+        return failure(fmt::format("nested more than {} levels deep", kMaxJsonNesting));
     }
     json root = json::parse(text, nullptr, /*allow_exceptions=*/false);
     if (root.is_discarded()) {
-        return std::string("not valid JSON");
+        return failure("not valid JSON");
     }
     if (!root.is_object()) {
-        return std::string("not a JSON object");
+        return failure("not a JSON object");
     }
     DecodedSettings out;
     json preserved = json::object();

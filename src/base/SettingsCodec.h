@@ -1,9 +1,9 @@
 #pragma once
 
+#include "base/Result.h"
 #include "base/SettingValue.h"
 
 #include <string>
-#include <variant>
 #include <vector>
 
 namespace ambleguard {
@@ -22,7 +22,7 @@ struct DecodedSettings {
 // `preservedJson` holds members written back unchanged unless `values` has the same key.
 std::string encodeSettings(const SettingValues& values, const std::string& preservedJson = "{}");
 
-// Returns the values, or an error text when `text` is not a settings file at all.
-std::variant<DecodedSettings, std::string> decodeSettings(const std::string& text);
+// The values, or why `text` is not a settings file at all.
+Result<DecodedSettings> decodeSettings(const std::string& text);
 
 }  // namespace ambleguard

@@ -59,8 +59,9 @@ BluetoothIOMonitor::BluetoothIOMonitor(BluetoothController& controller, Executor
                                        const Clock& clock, LogSink& logSink)
     : controller_(controller), clock_(clock), log_(logSink, "BluetoothIO") {
     auto watch = controller_.watch(queue, [this](ControllerEvent event) { handleEvent(event); });
-    if (auto* error = std::get_if<ControllerWatchError>(&watch)) {
-        switch (error->step) {
+    if (!watch) {
+        const ControllerWatchError& error = watch.error();
+        switch (error.step) {
             case ControllerWatchError::Step::noController:
                 log_.error("Failed to get Bluetooth service");
                 recordEvent("Failed to get Bluetooth service");
@@ -70,14 +71,13 @@ BluetoothIOMonitor::BluetoothIOMonitor(BluetoothController& controller, Executor
                 recordEvent("Failed to create notification port");
                 break;
             case ControllerWatchError::Step::subscriptionFailed:
-                log_.error("Failed to setup Bluetooth state notifications: {}", error->code);
-                recordEvent(
-                    fmt::format("Failed to setup Bluetooth notifications: {}", error->code));
+                log_.error("Failed to setup Bluetooth state notifications: {}", error.code);
+                recordEvent(fmt::format("Failed to setup Bluetooth notifications: {}", error.code));
                 break;
         }
         return;
     }
-    subscription_ = std::move(std::get<Connection>(watch));
+    subscription_ = std::move(watch).value();
     subscribed_ = true;
     readProperties();
 }

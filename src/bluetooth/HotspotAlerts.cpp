@@ -41,9 +41,9 @@ void HotspotAlerts::handleHotspotChange(HotspotMonitor::Kind kind) {
                          "monitoring.";
     request.playsSound = false;
     // The completion may run on any thread; the log sink takes lines from any thread.
-    notifier_.deliver(std::move(request), [log = log_](std::optional<std::string> error) {
-        if (error) {
-            log.error("Error showing hotspot notification: {}", *error);
+    notifier_.deliver(std::move(request), [log = log_](const Result<void>& delivered) {
+        if (!delivered) {
+            log.error("Error showing hotspot notification: {}", delivered.error());
         }
     });
 }

@@ -108,13 +108,13 @@ int runDemoCommand(int argc, char** argv, const Arguments& args, const Streams& 
     } else {
         text = std::string(defaultScenarioText());
     }
-    auto parsed = parseScenario(text);
-    if (const auto* error = std::get_if<ScenarioError>(&parsed)) {
+    const auto parsed = parseScenario(text);
+    if (!parsed) {
         fmt::print(io.err, "ambleguard demo: {}: {}\n", printable(source),
-                   printable(error->describe()));
+                   printable(parsed.error().describe()));
         return kExitUsage;
     }
-    const Scenario& scenario = std::get<Scenario>(parsed);
+    const Scenario& scenario = parsed.value();
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ambleguard"));

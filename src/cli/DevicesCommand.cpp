@@ -1,6 +1,7 @@
 #include "cli/DevicesCommand.h"
 
 #include "app/DeviceSelection.h"
+#include "base/Liveness.h"
 #include "base/TextEscaping.h"
 #include "bluetooth/AltBeacon.h"
 #include "bluetooth/DeviceDiscovery.h"
@@ -97,8 +98,15 @@ class DeviceScan final : public BleCentralDelegate {
 
     // Bluetooth thread.
     void centralDidUpdateState(BleManagerState state) override {
+        // central_ belongs to the main thread, which sets it when createCentral returns and
+        // resets it on the way out. The first state can arrive before the one and a late one
+        // during the other, so it is only ever read there.
         if (state == BleManagerState::poweredOn) {
-            central_->scanForPeripherals(true);
+            mainQueue_.post(liveness_.guarded([this] {
+                if (central_) {
+                    central_->scanForPeripherals(true);
+                }
+            }));
         }
     }
     void centralWillRestoreState(const BleRestoredState&) override {}
@@ -139,6 +147,7 @@ class DeviceScan final : public BleCentralDelegate {
     mutable std::mutex mutex_;
     std::map<Uuid, int> rssi_;
     std::map<Uuid, std::string> beacons_;
+    LivenessToken liveness_;
 };
 
 std::string stateText(BleManagerState state) {

@@ -312,12 +312,13 @@ int runReplayCommand(const Arguments& args, const Streams& io) {
         reading.reset();
         while (auto line = lines.next()) {
             auto parsed = parser.parseLine(*line);
-            if (auto* error = std::get_if<TraceError>(&parsed)) {
-                fmt::print(io.err, "ambleguard replay: {}:{}: {}\n", printable(source), error->line,
-                           printable(error->message));
+            if (!parsed) {
+                const TraceError& error = parsed.error();
+                fmt::print(io.err, "ambleguard replay: {}:{}: {}\n", printable(source), error.line,
+                           printable(error.message));
                 return false;
             }
-            if ((reading = std::get<std::optional<TraceReading>>(parsed))) {
+            if ((reading = parsed.value())) {
                 return true;
             }
         }

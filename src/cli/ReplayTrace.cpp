@@ -32,18 +32,18 @@ bool parseWhole(std::string_view text, T& value) {
 
 }  // namespace
 
-std::variant<std::optional<TraceReading>, TraceError> TraceLineParser::parseLine(
-    std::string_view line) {
+TraceLineParser::Parsed TraceLineParser::parseLine(std::string_view line) {
     ++lineNumber_;
     if (line.size() > kMaxLineLength) {
-        return TraceError{lineNumber_, fmt::format("longer than {} characters", kMaxLineLength)};
+        return failure(
+            TraceError{lineNumber_, fmt::format("longer than {} characters", kMaxLineLength)});
     }
     if (!line.empty() && line.back() == '\r') {
         line.remove_suffix(1);
     }
     line = trim(line);
     if (line.empty() || line.front() == '#') {
-        return std::nullopt;
+        return Parsed(std::nullopt);
     }
     const bool firstContent = !seenContent_;
     seenContent_ = true;
@@ -53,32 +53,34 @@ std::variant<std::optional<TraceReading>, TraceError> TraceLineParser::parseLine
     const std::string_view rssiText =
         comma == std::string_view::npos ? std::string_view() : trim(line.substr(comma + 1));
     if (firstContent && tText == "t" && rssiText == "rssi") {
-        return std::nullopt;
+        return Parsed(std::nullopt);
     }
     if (comma == std::string_view::npos || rssiText.find(',') != std::string_view::npos) {
-        return TraceError{lineNumber_, fmt::format("expected \"t,rssi\", got \"{}\"", line)};
+        return failure(
+            TraceError{lineNumber_, fmt::format("expected \"t,rssi\", got \"{}\"", line)});
     }
     double t = 0;
     if (!parseWhole(tText, t) || !std::isfinite(t) || std::fabs(t) > kMaxTraceTime) {
-        return TraceError{lineNumber_,
-                          fmt::format("time \"{}\" is not a number of seconds", tText)};
+        return failure(
+            TraceError{lineNumber_, fmt::format("time \"{}\" is not a number of seconds", tText)});
     }
     int rssi = 0;
     // RSSI is a signed byte on the radio; anything else cannot have been recorded.
     if (!parseWhole(rssiText, rssi) || rssi < -128 || rssi > 127) {
-        return TraceError{
+        return failure(TraceError{
             lineNumber_,
-            fmt::format("rssi \"{}\" is not a whole number of dBm from -128 to 127", rssiText)};
+            fmt::format("rssi \"{}\" is not a whole number of dBm from -128 to 127", rssiText)});
     }
     if (lastTime_ && t < *lastTime_) {
-        return TraceError{lineNumber_, fmt::format("time {} is earlier than the line before ({})",
-                                                   tText, *lastTime_)};
+        return failure(TraceError{
+            lineNumber_,
+            fmt::format("time {} is earlier than the line before ({})", tText, *lastTime_)});
     }
     lastTime_ = t;
-    return TraceReading{t, rssi};
+    return Parsed(TraceReading{t, rssi});
 }
 
-std::variant<ReplayTrace, TraceError> ReplayTrace::parse(std::string_view text) {
+Result<ReplayTrace, TraceError> ReplayTrace::parse(std::string_view text) {
     ReplayTrace trace;
     TraceLineParser parser;
     std::size_t position = 0;
@@ -89,10 +91,10 @@ std::variant<ReplayTrace, TraceError> ReplayTrace::parse(std::string_view text) 
                                                                     : newline - position);
         position = newline == std::string_view::npos ? text.size() : newline + 1;
         auto parsed = parser.parseLine(line);
-        if (auto* error = std::get_if<TraceError>(&parsed)) {
-            return std::move(*error);
+        if (!parsed) {
+            return failure(parsed.error());
         }
-        if (const auto& reading = std::get<std::optional<TraceReading>>(parsed)) {
+        if (const auto& reading = parsed.value()) {
             trace.readings.push_back(*reading);
         }
     }

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "base/Result.h"
+
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
 
 namespace ambleguard::cli {
@@ -31,7 +32,8 @@ class TraceLineParser {
 
     // The next line, without its "\n": a reading, nothing for a line that holds none, or why
     // the line is wrong (with its number).
-    std::variant<std::optional<TraceReading>, TraceError> parseLine(std::string_view line);
+    using Parsed = Result<std::optional<TraceReading>, TraceError>;
+    Parsed parseLine(std::string_view line);
 
     std::size_t lineNumber() const { return lineNumber_; }
 
@@ -45,7 +47,7 @@ class TraceLineParser {
 struct ReplayTrace {
     std::vector<TraceReading> readings;
 
-    static std::variant<ReplayTrace, TraceError> parse(std::string_view text);
+    static Result<ReplayTrace, TraceError> parse(std::string_view text);
 };
 
 }  // namespace ambleguard::cli

@@ -190,12 +190,12 @@ std::optional<std::vector<std::uint8_t>> hexBytes(std::string_view text) {
 // once an error is recorded, and callers pass that on.
 class Loader {
   public:
-    std::variant<Scenario, ScenarioError> load(const json& root) {
+    Result<Scenario, ScenarioError> load(const json& root) {
         Scenario scenario;
         if (readScenario(root, scenario)) {
             return scenario;
         }
-        return *error_;
+        return failure(*error_);
     }
 
   private:
@@ -508,7 +508,7 @@ class Loader {
             if (!error) {
                 return false;
             }
-            options.versionAnswer = HttpTransportError{*error};
+            options.versionAnswer = failure(*error);
             return true;
         }
         const auto status = wholeNumber(value["status"], member(path, "status"), 100, 599);
@@ -1263,7 +1263,7 @@ class Loader {
             if (value.contains("exitStatus")) {
                 return fail(path, "a shortcut that cannot start has no exit status");
             }
-            outcome.script.result = ProcessLaunchFailure{std::move(*description)};
+            outcome.script.result = failure(std::move(*description));
         }
         if (value.contains("duration")) {
             const auto seconds =
@@ -1290,13 +1290,14 @@ class Loader {
 
 }  // namespace
 
-std::variant<Scenario, ScenarioError> parseScenario(std::string_view text) {
+Result<Scenario, ScenarioError> parseScenario(std::string_view text) {
     if (!jsonNestingWithin(text)) {
-        return ScenarioError{"", fmt::format("nested more than {} levels deep", kMaxJsonNesting)};
+        return failure(
+            ScenarioError{"", fmt::format("nested more than {} levels deep", kMaxJsonNesting)});
     }
     const json root = json::parse(text, nullptr, /*allow_exceptions=*/false);
     if (root.is_discarded()) {
-        return syntaxError(text);
+        return failure(syntaxError(text));
     }
     return Loader().load(root);
 }

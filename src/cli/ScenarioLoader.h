@@ -1,10 +1,10 @@
 #pragma once
 
+#include "base/Result.h"
 #include "cli/Scenario.h"
 
 #include <string>
 #include <string_view>
-#include <variant>
 
 namespace ambleguard::cli {
 
@@ -25,6 +25,6 @@ inline constexpr double kMaxScenarioDuration = 31 * 24 * 3600.0;
 // typed by the key table; the defaults a scenario starts from (onboarding complete, scanning
 // allowed, every advertisement reported) are filled in unless the scenario gives them. Never
 // throws; anything malformed is an error naming the field.
-std::variant<Scenario, ScenarioError> parseScenario(std::string_view text);
+Result<Scenario, ScenarioError> parseScenario(std::string_view text);
 
 }  // namespace ambleguard::cli

@@ -140,14 +140,14 @@ TranscriptEntry describeEvent(const ScenarioEvent& event) {
         void operator()(const ShortcutOutcome& outcome) {
             entry.name = "shortcut";
             entry.fields = {{"name", outcome.name}};
-            if (const auto* failure = std::get_if<ProcessLaunchFailure>(&outcome.script.result)) {
-                entry.fields.emplace_back("launchFailure", failure->description);
+            if (const auto& result = outcome.script.result; !result) {
+                entry.fields.emplace_back("launchFailure", result.error());
                 entry.text = fmt::format("shortcut \"{}\" will fail to start: {}", outcome.name,
-                                         failure->description);
+                                         result.error());
             } else if (outcome.script.neverEnds) {
                 entry.text = fmt::format("shortcut \"{}\" will never finish", outcome.name);
             } else {
-                const auto status = std::get<ProcessExit>(outcome.script.result).status;
+                const auto status = outcome.script.result.value().status;
                 entry.fields.emplace_back("exitStatus", std::to_string(status));
                 entry.text =
                     fmt::format("shortcut \"{}\" will exit with status {}", outcome.name, status);

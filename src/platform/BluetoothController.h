@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/Executor.h"
+#include "base/Result.h"
 #include "base/Signal.h"
 
 #include <cstdint>
@@ -65,7 +66,7 @@ class BluetoothController {
   public:
     virtual ~BluetoothController() = default;
     // Delivers every event on `queue` until the connection is dropped.
-    [[nodiscard]] virtual std::variant<Connection, ControllerWatchError> watch(
+    virtual Result<Connection, ControllerWatchError> watch(
         Executor& queue, std::function<void(ControllerEvent)> onEvent) = 0;
     virtual ControllerReading readProperties() const = 0;
 };
@@ -73,9 +74,9 @@ class BluetoothController {
 // Where the controller cannot be watched: diagnostics say so once and stay passive.
 class NullBluetoothController final : public BluetoothController {
   public:
-    std::variant<Connection, ControllerWatchError> watch(
-        Executor&, std::function<void(ControllerEvent)>) override {
-        return ControllerWatchError{};
+    Result<Connection, ControllerWatchError> watch(Executor&,
+                                                   std::function<void(ControllerEvent)>) override {
+        return failure(ControllerWatchError{});
     }
     ControllerReading readProperties() const override { return {}; }
 };

@@ -1,16 +1,12 @@
 #pragma once
 
+#include "base/Result.h"
+
 #include <functional>
 #include <optional>
 #include <string>
-#include <variant>
 
 namespace ambleguard {
-
-// The request never got an answer: no route, refused, timed out, bad certificate...
-struct HttpTransportError {
-    std::string description;  // a sentence for the log
-};
 
 // Whatever came back. `statusCode` is absent when the answer was not an HTTP response at all;
 // `body` is absent when there was none.
@@ -19,7 +15,9 @@ struct HttpResponse {
     std::optional<std::string> body;  // the bytes as received, not checked for any encoding
 };
 
-using HttpResult = std::variant<HttpTransportError, HttpResponse>;
+// Whatever came back, or why the request never got an answer (no route, refused, timed out,
+// bad certificate...) as a sentence for the log.
+using HttpResult = Result<HttpResponse>;
 
 // Plain HTTP(S) GET requests without a body or special headers.
 class HttpClient {

@@ -1,7 +1,6 @@
 #pragma once
 
-#include <optional>
-#include <string>
+#include "base/Result.h"
 
 namespace ambleguard {
 
@@ -12,9 +11,9 @@ class LoginItem {
 
     virtual ~LoginItem() = default;
     virtual Status status() const = 0;
-    // Each returns nothing on success, or a description of why the system refused.
-    virtual std::optional<std::string> registerItem() = 0;
-    virtual std::optional<std::string> unregisterItem() = 0;
+    // A refusal says why the system refused.
+    virtual Result<void> registerItem() = 0;
+    virtual Result<void> unregisterItem() = 0;
 };
 
 }  // namespace ambleguard

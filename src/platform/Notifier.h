@@ -1,7 +1,8 @@
 #pragma once
 
+#include "base/Result.h"
+
 #include <functional>
-#include <optional>
 #include <string>
 
 namespace ambleguard {
@@ -20,9 +21,8 @@ struct NotificationRequest {
 // User notifications, delivered at once.
 class Notifier {
   public:
-    // Receives nothing on success, or the platform's description of the failure. May run on
-    // any thread.
-    using Completion = std::function<void(std::optional<std::string> error)>;
+    // Receives success, or the platform's description of the failure. May run on any thread.
+    using Completion = std::function<void(Result<void> delivered)>;
 
     virtual ~Notifier() = default;
     virtual void deliver(NotificationRequest request, Completion completion) = 0;

@@ -1,17 +1,12 @@
 #pragma once
 
+#include "base/Result.h"
+
 #include <functional>
 #include <string>
-#include <variant>
 #include <vector>
 
 namespace ambleguard {
-
-// The program could not be started at all (missing, not executable, no resources).
-struct ProcessLaunchFailure {
-    std::string description;  // a sentence for the log
-    bool operator==(const ProcessLaunchFailure&) const = default;
-};
 
 // The program ran and ended. A program ended by a signal reports 128 plus the signal number, as
 // a shell would, so that only a clean exit counts as 0.
@@ -24,7 +19,9 @@ struct ProcessExit {
     bool operator==(const ProcessExit&) const = default;
 };
 
-using ProcessResult = std::variant<ProcessLaunchFailure, ProcessExit>;
+// How the program ended, or why it could not be started at all (missing, not executable, no
+// resources), as a sentence for the log.
+using ProcessResult = Result<ProcessExit>;
 
 // Runs helper programs (the shortcuts tool) and reports how they ended.
 class ProcessLauncher {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/Result.h"
 #include "base/Signal.h"
 
 #include <cstdint>
@@ -34,9 +35,9 @@ class ScreenSession {
                                              std::function<void()> handler) = 0;
 
     // Asks the session to lock the screen at once. The lock screen appears (and the lock notice
-    // follows) a little later. Returns nothing once the request was handed over, or why the
-    // locking entry point could not be reached.
-    virtual std::optional<std::string> lockScreenImmediately() = 0;
+    // follows) a little later. Succeeds once the request was handed over; a failure says why
+    // the locking entry point could not be reached.
+    virtual Result<void> lockScreenImmediately() = 0;
 
     // Starts the screen saver on the main display through the session's own entry point.
     // Returns its status (0 for success), or nothing when the entry point is missing.
@@ -48,8 +49,8 @@ class ScreenSession {
     virtual std::string_view screenSaverEntryPoint() const = 0;
 
     // Starts the screen saver application as a separate process, without waiting for it.
-    // Returns nothing when it was launched, or the launch error's description.
-    virtual std::optional<std::string> launchScreenSaverApplication() = 0;
+    // A failure carries the launch error's description.
+    virtual Result<void> launchScreenSaverApplication() = 0;
 };
 
 }  // namespace ambleguard

@@ -1,7 +1,6 @@
 #pragma once
 
-#include <optional>
-#include <string>
+#include "base/Result.h"
 
 namespace ambleguard {
 
@@ -12,9 +11,9 @@ class SessionUnlock {
     virtual ~SessionUnlock() = default;
     // Whether the program's own login session can be addressed at all.
     virtual bool sessionFound() const = 0;
-    // Hands the request over. Nothing when it was delivered (the lock screen may still ignore
-    // it), or why it could not be delivered.
-    virtual std::optional<std::string> requestUnlock() = 0;
+    // Hands the request over. Succeeds when it was delivered (the lock screen may still ignore
+    // it); a failure says why it could not be.
+    virtual Result<void> requestUnlock() = 0;
 };
 
 // How this platform gets past its lock screen.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/Result.h"
 #include "base/SettingValue.h"
 
 #include <string>
@@ -19,8 +20,8 @@ class SettingsPersistence {
 
     virtual ~SettingsPersistence() = default;
     virtual Loaded load() = 0;
-    // Replaces everything stored with `values`. Returns an error text when that failed.
-    virtual std::optional<std::string> save(const SettingValues& values) = 0;
+    // Replaces everything stored with `values`.
+    virtual Result<void> save(const SettingValues& values) = 0;
     // Where the values live, for messages ("in memory" when nowhere).
     virtual std::string location() const = 0;
 };

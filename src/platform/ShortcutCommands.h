@@ -1,8 +1,9 @@
 #pragma once
 
+#include "base/Result.h"
+
 #include <string>
 #include <utility>
-#include <variant>
 #include <vector>
 
 namespace ambleguard {
@@ -15,10 +16,10 @@ struct ShortcutCommand {
 };
 
 // Where a shortcut of a given name lives on this platform. The answer is the command to run,
-// or a sentence saying why this name cannot be run (for the log).
+// or a failure saying why this name cannot be run (a sentence for the log).
 class ShortcutCommands {
   public:
-    using Resolution = std::variant<ShortcutCommand, std::string>;
+    using Resolution = Result<ShortcutCommand>;
 
     virtual ~ShortcutCommands() = default;
     virtual Resolution commandFor(const std::string& name) const = 0;
@@ -39,8 +40,8 @@ class ShortcutsToolCommands final : public ShortcutCommands {
         if (name.starts_with('-')) {
             // The tool would read such a name as one of its options. Not every tool takes "--"
             // to end its options, so the name is refused rather than passed.
-            return "the name '" + name + "' begins with '-', which the shortcuts tool would read " +
-                   "as an option";
+            return failure("the name '" + name +
+                           "' begins with '-', which the shortcuts tool would read as an option");
         }
         return ShortcutCommand{toolPath_, {"run", name}};
     }

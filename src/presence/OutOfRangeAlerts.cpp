@@ -38,9 +38,9 @@ void OutOfRangeAlerts::showNotification(PresenceEngine::GoneReason reason) {
     request.interruptionLevel = InterruptionLevel::timeSensitive;
 
     // The completion may outlive this object and run on another thread; it only logs.
-    notifier_.deliver(std::move(request), [log = log_](std::optional<std::string> error) {
-        if (error) {
-            log.error("Error showing notification: {}", *error);
+    notifier_.deliver(std::move(request), [log = log_](const Result<void>& delivered) {
+        if (!delivered) {
+            log.error("Error showing notification: {}", delivered.error());
         }
     });
 }

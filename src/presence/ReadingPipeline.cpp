@@ -38,24 +38,23 @@ ReadingPipeline::ReadingPipeline(const Dependencies& deps)
 
 void ReadingPipeline::processRSSI(int raw) {
     const Instant now = clock_.now();
-    bool resetRequested = false;
-    const auto accepted = filterReading(raw, now, resetRequested);
-    if (resetRequested) {
+    const Filtered filtered = filterReading(raw, now);
+    if (filtered.resetRequested) {
         // The reset belongs to the main queue, like every other change to the Bluetooth stack.
         mainQueue_.post(liveness_.guarded([this] { resetRequested_.emit(); }));
     }
-    if (!accepted) {
+    if (!filtered.accepted) {
         return;
     }
-    readingAccepted_.emit(*accepted);
-    mainQueue_.post(liveness_.guarded([this, decision = accepted->decision, now] {
+    const AcceptedReading& accepted = *filtered.accepted;
+    readingAccepted_.emit(accepted);
+    mainQueue_.post(liveness_.guarded([this, decision = accepted.decision, now] {
         engine_.ingest(decision, now);
         evaluatePresence();
     }));
 }
 
-std::optional<ReadingPipeline::AcceptedReading> ReadingPipeline::filterReading(
-    int raw, Instant now, bool& resetRequested) {
+ReadingPipeline::Filtered ReadingPipeline::filterReading(int raw, Instant now) {
     std::lock_guard lock(mutex_);
     SignalState& s = signal_;
 
@@ -66,16 +65,16 @@ std::optional<ReadingPipeline::AcceptedReading> ReadingPipeline::filterReading(
                    s.rssiZeroCount, s.lastValidRSSI);
         if (s.rssiZeroCount >= 4) {
             log_.debug("Repeated RSSI = 0 (count: {}) -> Bluetooth reset", s.rssiZeroCount);
-            resetRequested = true;
             s.rssiZeroCount = 0;
+            return Filtered{std::nullopt, true};
         }
-        return std::nullopt;
+        return {};
     }
     // 127 means "not available": a failed reading, never a signal level.
     if (raw == 127) {
         log_.debug("Invalid RSSI value (127) detected");
         recordFailureLocked("Invalid RSSI (127)", now);
-        return std::nullopt;
+        return {};
     }
 
     s.rssiZeroCount = 0;
@@ -123,7 +122,7 @@ std::optional<ReadingPipeline::AcceptedReading> ReadingPipeline::filterReading(
         log_.info("Presence decisions on {} RSSI", decideOnRaw ? "raw" : "Kalman-filtered");
     }
     reading.decision = decideOnRaw ? raw : reading.rounded;
-    return reading;
+    return Filtered{reading, false};
 }
 
 void ReadingPipeline::recordRSSIFailure(std::string_view reason) {

@@ -157,7 +157,13 @@ class ReadingPipeline final : public ReadingSink, public SignalStateResets {
     };
     const MainSettings& mainSettings();
 
-    std::optional<AcceptedReading> filterReading(int raw, Instant now, bool& resetRequested);
+    // What one raw reading leads to: a reading for the engine (none for a false or failed one),
+    // and whether a run of false readings asks for a Bluetooth reset. Both can be absent.
+    struct Filtered {
+        std::optional<AcceptedReading> accepted;
+        bool resetRequested = false;
+    };
+    Filtered filterReading(int raw, Instant now);
     void recordFailureLocked(std::string_view reason, Instant now);
 
     const Clock& clock_;

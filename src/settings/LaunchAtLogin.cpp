@@ -13,19 +13,15 @@ bool LaunchAtLogin::isEnabled() const {
 
 void LaunchAtLogin::setEnabled(bool enabled) {
     willChange_.emit();
-    std::optional<std::string> error;
-    if (enabled) {
-        // Registering again refreshes an entry that points at an older copy of the program; the
-        // unregistering step's own failure does not matter, only the new registration does.
-        if (isEnabled()) {
-            (void)item_.unregisterItem();
-        }
-        error = item_.registerItem();
-    } else {
-        error = item_.unregisterItem();
+    // Registering again refreshes an entry that points at an older copy of the program; the
+    // unregistering step's own failure does not matter, only the new registration does.
+    if (enabled && isEnabled()) {
+        (void)item_.unregisterItem();
     }
-    if (error) {
-        log_.error("Failed to {} launch at login: {}", enabled ? "enable" : "disable", *error);
+    const Result<void> changed = enabled ? item_.registerItem() : item_.unregisterItem();
+    if (!changed) {
+        log_.error("Failed to {} launch at login: {}", enabled ? "enable" : "disable",
+                   changed.error());
     }
 }
 

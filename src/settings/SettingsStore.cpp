@@ -166,12 +166,12 @@ bool SettingsStore::isMemoryOnly() const {
 }
 
 void SettingsStore::persistLocked() {
-    auto failure = persistence_.save(values_);
-    if (failure) {
+    const auto saved = persistence_.save(values_);
+    if (!saved) {
         // Report the first failure of a run; the program goes on with the values in memory.
         if (!persistFailed_) {
             log_.error("Settings could not be saved to {}: {}; changes are kept in memory only",
-                       persistence_.location(), *failure);
+                       persistence_.location(), saved.error());
         }
         persistFailed_ = true;
     } else {

@@ -170,8 +170,9 @@ void ScreenUnlocker::requestUnlock() {
 }
 
 bool ScreenUnlocker::requestSessionUnlock() {
-    if (const auto error = sessionUnlock_.requestUnlock()) {
-        log_.error("Auto-unlock failed: the session unlock request was not delivered: {}", *error);
+    if (const auto delivered = sessionUnlock_.requestUnlock(); !delivered) {
+        log_.error("Auto-unlock failed: the session unlock request was not delivered: {}",
+                   delivered.error());
         return false;
     }
     return true;

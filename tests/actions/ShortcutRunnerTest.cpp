@@ -88,7 +88,7 @@ TEST_F(ShortcutRunnerTest, FailureLogsTheExitCodeAndTheErrorTextThenReportsFalse
 
 TEST_F(ShortcutRunnerTest, LaunchFailureNamesTheKindInLowerCaseAndReportsFalse) {
     launcher.setDefaultScript(
-        SimProcessScript{ProcessLaunchFailure{"/opt/tools/shortcuts: No such file or directory"}});
+        SimProcessScript{failure("/opt/tools/shortcuts: No such file or directory")});
     EXPECT_EQ(run("Anything", "Away"), std::vector<bool>{false});
     EXPECT_EQ(log.entries().back().text,
               "Failed to execute away shortcut: /opt/tools/shortcuts: No such file or directory");
@@ -137,7 +137,11 @@ TEST_F(ShortcutRunnerTest, NothingHappensWhenTheRunnerIsGoneBeforeTheToolEnds) {
 // A platform that refuses a name: nothing starts, and the refusal reads like a launch failure.
 TEST_F(ShortcutRunnerTest, RefusedNameStartsNothingAndReportsFalseLater) {
     struct Refusing final : ShortcutCommands {
-        Resolution commandFor(const std::string& name) const override { return "refused " + name; }
+        Resolution commandFor(const std::string& name) const override {
+            return failure("refused " + name);
+        }
+        std::vector<std::string> availableNames() const override { return {}; }
+        std::string folder() const override { return {}; }
     } refusing;
     ShortcutRunner strict(refusing, launcher, loop, log);
     std::vector<bool> results;

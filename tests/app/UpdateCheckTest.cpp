@@ -71,7 +71,7 @@ TEST_F(UpdateCheckTest, AnswersThatAreNotABuildNumberLeaveTheAnswerAlone) {
     run(HttpResponse{200, "99999999999999999999"});
     run(HttpResponse{200, "5 8"});
     EXPECT_EQ(log.count("Invalid build number format"), 2u);
-    run(HttpTransportError{"The request timed out."});
+    run(failure("The request timed out."));
     EXPECT_TRUE(log.contains("Update check failed: The request timed out."));
     EXPECT_TRUE(check.hasAvailableUpdate().get());
 }

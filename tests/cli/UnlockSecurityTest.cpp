@@ -77,12 +77,13 @@ void expectNoLeak(const std::string& output, const std::string& road) {
 // Runs a scenario; returns the transcript and checks the run's processes and the keychain.
 std::string run(const std::string& json, const std::string& road) {
     auto parsed = parseScenario(json);
-    if (auto* error = std::get_if<ScenarioError>(&parsed)) {
-        ADD_FAILURE() << road << ": " << error->describe();
+    if (!parsed) {
+        const ScenarioError& error = parsed.error();
+        ADD_FAILURE() << road << ": " << error.describe();
         return {};
     }
     FullTranscript transcript;
-    ScenarioRunner runner(std::get<Scenario>(parsed), transcript);
+    ScenarioRunner runner(parsed.value(), transcript);
     runner.run();
     std::string output = transcript.all();
     // Nothing the program started carried it on its command line.
@@ -145,8 +146,8 @@ TEST(UnlockSecurity, ScenarioErrorsNeverQuoteThePassword) {
     };
     for (const auto& json : broken) {
         const auto result = parseScenario(json);
-        ASSERT_TRUE(std::holds_alternative<ScenarioError>(result)) << json;
-        const auto message = std::get<ScenarioError>(result).describe();
+        ASSERT_FALSE(result.ok()) << json;
+        const auto message = result.error().describe();
         EXPECT_EQ(message.find("walkme"), std::string::npos) << message;
         EXPECT_EQ(message.find("gallops"), std::string::npos) << message;
     }

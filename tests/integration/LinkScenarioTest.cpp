@@ -42,11 +42,12 @@ std::string withSettings(const std::string& text, const nlohmann::json& settings
 struct Simulated {
     explicit Simulated(const std::string& text) {
         auto result = parseScenario(text);
-        if (const auto* error = std::get_if<ScenarioError>(&result)) {
-            ADD_FAILURE() << "scenario refused: " << error->describe();
+        if (!result) {
+            const ScenarioError& error = result.error();
+            ADD_FAILURE() << "scenario refused: " << error.describe();
             return;
         }
-        scenario = std::get<Scenario>(std::move(result));
+        scenario = std::move(result).value();
         runner = std::make_unique<ScenarioRunner>(scenario, rec);
         runner->run();
     }

@@ -31,11 +31,12 @@ class Recorder final : public TranscriptSink {
 
 Scenario parsed(std::string_view json) {
     auto result = parseScenario(json);
-    if (const auto* error = std::get_if<ScenarioError>(&result)) {
-        ADD_FAILURE() << "scenario refused: " << error->describe();
+    if (!result) {
+        const ScenarioError& error = result.error();
+        ADD_FAILURE() << "scenario refused: " << error.describe();
         return {};
     }
-    return std::get<Scenario>(std::move(result));
+    return std::move(result).value();
 }
 
 // A scenario run to its end, with what happened.

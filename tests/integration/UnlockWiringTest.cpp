@@ -43,7 +43,7 @@ std::string scenario(const std::string& settings, const std::string& events) {
 
 struct UnlockRun {
     explicit UnlockRun(const std::string& json)
-        : scenario(std::get<Scenario>(parseScenario(json))), runner(scenario, rec) {
+        : scenario(parseScenario(json).value()), runner(scenario, rec) {
         runner.run();
     }
     Scenario scenario;

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <stop_token>
 #include <thread>
 
 namespace ambleguard::linuxdesktop {
@@ -29,14 +29,14 @@ TEST(DevicesCommand, ListsPairedFirstAndTracksWithAWarningForUnpairedPhones) {
     bluez.callOk("org.bluez.Mock", "PairDevice", {"hci0", "AA:BB:CC:DD:EE:02", 0});
 
     // The devices advertise while the commands scan (they run as child processes, so this
-    // test's own event loop is not turning).
-    std::atomic<bool> stop{false};
-    std::thread advertiser([&] {
+    // test's own event loop is not turning). A jthread, so that it is stopped and joined however
+    // the test ends, an ASSERT's early return included.
+    std::jthread advertiser([&](const std::stop_token& stopping) {
         test::MockObject phoneMock(buses.connect(TestBus::system), "org.bluez",
                                    "/org/bluez/hci0/dev_AA_BB_CC_DD_EE_01");
         test::MockObject watchMock(buses.connect(TestBus::system), "org.bluez",
                                    "/org/bluez/hci0/dev_AA_BB_CC_DD_EE_02");
-        while (!stop) {
+        while (!stopping.stop_requested()) {
             phoneMock.updateProperties("org.bluez.Device1", {{"RSSI", short(-60)}});
             watchMock.updateProperties("org.bluez.Device1", {{"RSSI", short(-60)}});
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -78,9 +78,6 @@ TEST(DevicesCommand, ListsPairedFirstAndTracksWithAWarningForUnpairedPhones) {
     const auto unknown = test::runAmbleguard(
         {"track", "00000000-0000-0000-0000-000000000001", "--seconds", "0.5"}, buses.configHome());
     EXPECT_EQ(unknown.status, 1);
-
-    stop = true;
-    advertiser.join();
 }
 
 }  // namespace

@@ -16,16 +16,13 @@ using test::waitUntil;
 
 class FreedesktopNotifierTest : public ::testing::Test {
   protected:
-    // Delivers and waits for the completion; its error, if any.
-    std::optional<std::string> deliver(FreedesktopNotifier& notifier, NotificationRequest request) {
-        bool done = false;
-        std::optional<std::string> error;
-        notifier.deliver(std::move(request), [&](std::optional<std::string> e) {
-            error = std::move(e);
-            done = true;
-        });
-        EXPECT_TRUE(waitUntil([&] { return done; }));
-        return error;
+    // Delivers and waits for the completion: success, or the error it reported.
+    Result<void> deliver(FreedesktopNotifier& notifier, NotificationRequest request) {
+        std::optional<Result<void>> delivered;
+        notifier.deliver(std::move(request),
+                         [&](Result<void> outcome) { delivered.emplace(std::move(outcome)); });
+        EXPECT_TRUE(waitUntil([&] { return delivered.has_value(); }));
+        return delivered.value_or(failure("no completion"));
     }
     std::vector<QVariantList> notifyCalls() const {
         return buses
@@ -43,15 +40,15 @@ TEST_F(FreedesktopNotifierTest, SameIdentifierReplacesAndHintsFollowTheRequest) 
     FreedesktopNotifier notifier(buses.connect(TestBus::session), log);
     EXPECT_TRUE(notifier.serviceAvailable());
 
-    EXPECT_EQ(deliver(notifier, {"hotspot-coexistence", "Hotspot", "first", true,
-                                 InterruptionLevel::timeSensitive}),
-              std::nullopt);
-    EXPECT_EQ(
-        deliver(notifier, {"left-1", "Phone left", "gone", false, InterruptionLevel::critical}),
-        std::nullopt);
-    EXPECT_EQ(deliver(notifier, {"hotspot-coexistence", "Hotspot", "again", true,
-                                 InterruptionLevel::passive}),
-              std::nullopt);
+    EXPECT_TRUE(deliver(notifier, {"hotspot-coexistence", "Hotspot", "first", true,
+                                   InterruptionLevel::timeSensitive})
+                    .ok());
+    EXPECT_TRUE(
+        deliver(notifier, {"left-1", "Phone left", "gone", false, InterruptionLevel::critical})
+            .ok());
+    EXPECT_TRUE(deliver(notifier, {"hotspot-coexistence", "Hotspot", "again", true,
+                                   InterruptionLevel::passive})
+                    .ok());
 
     const auto calls = notifyCalls();
     ASSERT_EQ(calls.size(), 3u);
@@ -74,8 +71,8 @@ TEST_F(FreedesktopNotifierTest, SameIdentifierReplacesAndHintsFollowTheRequest) 
 TEST_F(FreedesktopNotifierTest, WithoutAServiceRequestsFailAndTheLogSaysItOnce) {
     FreedesktopNotifier notifier(buses.connect(TestBus::session), log);
     EXPECT_FALSE(notifier.serviceAvailable());
-    EXPECT_TRUE(deliver(notifier, {"a", "t", "b", true, InterruptionLevel::active}).has_value());
-    EXPECT_TRUE(deliver(notifier, {"b", "t", "b", true, InterruptionLevel::active}).has_value());
+    EXPECT_FALSE(deliver(notifier, {"a", "t", "b", true, InterruptionLevel::active}).ok());
+    EXPECT_FALSE(deliver(notifier, {"b", "t", "b", true, InterruptionLevel::active}).ok());
     EXPECT_EQ(log.entries().size(), 1u);
 }
 
@@ -86,9 +83,10 @@ TEST_F(FreedesktopNotifierTest, AServerErrorReachesTheCompletion) {
                    "raise dbus.exceptions.DBusException('full', "
                    "name='org.freedesktop.Notifications.Error.ExcessNotificationGeneration')");
     FreedesktopNotifier notifier(buses.connect(TestBus::session), log);
-    const auto error = deliver(notifier, {"a", "t", "b", true, InterruptionLevel::active});
-    ASSERT_TRUE(error.has_value());
-    EXPECT_NE(error->find("ExcessNotificationGeneration"), std::string::npos) << *error;
+    const auto delivered = deliver(notifier, {"a", "t", "b", true, InterruptionLevel::active});
+    ASSERT_FALSE(delivered.ok());
+    EXPECT_NE(delivered.error().find("ExcessNotificationGeneration"), std::string::npos)
+        << delivered.error();
 }
 
 }  // namespace

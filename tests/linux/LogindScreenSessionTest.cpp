@@ -126,9 +126,9 @@ TEST_F(LogindScreenSessionTest, RefusedLockIsReportedSoTheCoreCanFallBack) {
                         "raise dbus.exceptions.DBusException('not allowed', "
                         "name='org.freedesktop.DBus.Error.AccessDenied')");
     auto screen = make();
-    const auto failure = screen->lockScreenImmediately();
-    ASSERT_TRUE(failure.has_value());
-    EXPECT_NE(failure->find("AccessDenied"), std::string::npos) << *failure;
+    const auto locked = screen->lockScreenImmediately();
+    ASSERT_FALSE(locked.ok());
+    EXPECT_NE(locked.error().find("AccessDenied"), std::string::npos) << locked.error();
 }
 
 // Auto-unlock on this platform: the session is asked to unlock itself, and the lock screen's
@@ -162,9 +162,9 @@ TEST_F(LogindScreenSessionTest, RefusedOrImpossibleUnlockSaysWhy) {
 TEST_F(LogindScreenSessionTest, WithoutLogindNothingIsKnownAndLockingSaysWhy) {
     auto screen = make();
     EXPECT_EQ(screen->screenIsLockedNow(), std::nullopt);
-    const auto failure = screen->lockScreenImmediately();
-    ASSERT_TRUE(failure.has_value());
-    EXPECT_NE(failure->find("logind"), std::string::npos) << *failure;
+    const auto locked = screen->lockScreenImmediately();
+    ASSERT_FALSE(locked.ok());
+    EXPECT_NE(locked.error().find("logind"), std::string::npos) << locked.error();
     EXPECT_EQ(screen->startScreenSaver(), std::nullopt);  // no screen saver service either
     EXPECT_EQ(log.entries().size(), 1u) << ::testing::PrintToString(log.texts());
 }
@@ -191,11 +191,12 @@ TEST_F(LogindScreenSessionTest, ScreenSaverPrefersGnomeAndFallsBackToFreedesktop
 
 TEST_F(LogindScreenSessionTest, ScreenSaverApplicationLaunchReportsAMissingProgram) {
     auto works = make({QStringLiteral("/bin/true"), {}});
-    EXPECT_EQ(works->launchScreenSaverApplication(), std::nullopt);
+    EXPECT_TRUE(works->launchScreenSaverApplication().ok());
     auto missing = make({QStringLiteral("/nonexistent/screensaver"), {}});
-    const auto error = missing->launchScreenSaverApplication();
-    ASSERT_TRUE(error.has_value());
-    EXPECT_NE(error->find("/nonexistent/screensaver"), std::string::npos) << *error;
+    const auto launched = missing->launchScreenSaverApplication();
+    ASSERT_FALSE(launched.ok());
+    EXPECT_NE(launched.error().find("/nonexistent/screensaver"), std::string::npos)
+        << launched.error();
 }
 
 }  // namespace

@@ -26,8 +26,7 @@ class ShortcutFolderTest : public ::testing::Test {
     }
     std::string refusal(const std::string& name) const {
         const auto resolution = folder.commandFor(name);
-        const auto* text = std::get_if<std::string>(&resolution);
-        return text != nullptr ? *text : std::string("<accepted>");
+        return resolution ? std::string("<accepted>") : resolution.error();
     }
 
     test::TempDir dir;
@@ -55,8 +54,8 @@ TEST_F(ShortcutFolderTest, NeedsAnExecutableFileOfThatName) {
 
     const auto path = write("Lights off", "exit 0", fs::perms::owner_all);
     const auto resolution = folder.commandFor("Lights off");
-    ASSERT_TRUE(std::holds_alternative<ShortcutCommand>(resolution));
-    EXPECT_EQ(std::get<ShortcutCommand>(resolution), (ShortcutCommand{path.string(), {}}));
+    ASSERT_TRUE(resolution.ok());
+    EXPECT_EQ(resolution.value(), (ShortcutCommand{path.string(), {}}));
 }
 
 // The list offers exactly the names a run would start, so a picked name never fails for being

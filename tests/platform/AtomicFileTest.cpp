@@ -16,8 +16,8 @@ namespace {
 TEST(AtomicFileTest, CreatesFoldersAndReplacesContentsLeavingNoTemporaryFiles) {
     test::TempDir dir;
     const auto path = dir.path() / "a" / "b" / "file.json";
-    ASSERT_FALSE(writeFileAtomically(path, "first"));
-    ASSERT_FALSE(writeFileAtomically(path, "second"));
+    ASSERT_TRUE(writeFileAtomically(path, "first").ok());
+    ASSERT_TRUE(writeFileAtomically(path, "second").ok());
     auto read = readWholeFile(path);
     ASSERT_EQ(read.status, ReadStatus::ok);
     EXPECT_EQ(read.contents, "second");
@@ -32,11 +32,11 @@ TEST(AtomicFileTest, CreatesFoldersAndReplacesContentsLeavingNoTemporaryFiles) {
 TEST(AtomicFileTest, UnwritableTargetIsReportedAndTheOldFileStays) {
     test::TempDir dir;
     // A folder that cannot be created (a plain file is in the way) fails even for root.
-    ASSERT_FALSE(writeFileAtomically(dir.path() / "blocker", "x"));
-    EXPECT_TRUE(writeFileAtomically(dir.path() / "blocker" / "sub" / "file", "lost"));
+    ASSERT_TRUE(writeFileAtomically(dir.path() / "blocker", "x").ok());
+    EXPECT_FALSE(writeFileAtomically(dir.path() / "blocker" / "sub" / "file", "lost").ok());
     // A target that is a folder cannot be replaced; nothing of the attempt is left behind.
     std::filesystem::create_directory(dir.path() / "folder");
-    EXPECT_TRUE(writeFileAtomically(dir.path() / "folder", "lost"));
+    EXPECT_FALSE(writeFileAtomically(dir.path() / "folder", "lost").ok());
     EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "folder"));
 }
 
@@ -47,7 +47,7 @@ TEST(AtomicFileTest, ALinkPlantedBesideTheTargetIsNeverFollowed) {
     std::ofstream(victim) << "precious";
     // The name a temporary file used to get, predictable from the process id.
     std::filesystem::create_symlink(victim, path.string() + ".tmp-" + std::to_string(::getpid()));
-    ASSERT_FALSE(writeFileAtomically(path, "new settings"));
+    ASSERT_TRUE(writeFileAtomically(path, "new settings").ok());
     EXPECT_EQ(readWholeFile(victim).contents, "precious");
     EXPECT_FALSE(std::filesystem::is_symlink(path));
     EXPECT_EQ(readWholeFile(path).contents, "new settings");
@@ -56,9 +56,9 @@ TEST(AtomicFileTest, ALinkPlantedBesideTheTargetIsNeverFollowed) {
 TEST(AtomicFileTest, MissingFoldersAreOwnerOnlyWhateverTheUmask) {
     test::TempDir dir;
     const mode_t previous = ::umask(0);
-    const auto error = writeFileAtomically(dir.path() / "a" / "b" / "file", "x");
+    const auto written = writeFileAtomically(dir.path() / "a" / "b" / "file", "x");
     ::umask(previous);
-    ASSERT_FALSE(error);
+    ASSERT_TRUE(written.ok());
     for (const auto& folder : {dir.path() / "a", dir.path() / "a" / "b"}) {
         EXPECT_EQ(std::filesystem::status(folder).permissions(), std::filesystem::perms::owner_all)
             << folder;

@@ -52,10 +52,8 @@ class PosixProcessLauncherTest : public ::testing::Test {
 
     static ProcessExit exitOf(const std::optional<ProcessResult>& result) {
         EXPECT_TRUE(result.has_value());
-        EXPECT_TRUE(result && std::holds_alternative<ProcessExit>(*result));
-        return result && std::holds_alternative<ProcessExit>(*result)
-                   ? std::get<ProcessExit>(*result)
-                   : ProcessExit{-999, "", ""};
+        EXPECT_TRUE(result && result->ok());
+        return result && result->ok() ? result->value() : ProcessExit{-999, "", ""};
     }
 
     static bool noChildrenLeft() {
@@ -112,17 +110,15 @@ TEST_F(PosixProcessLauncherTest, DrainsBothOutputsWhileTheChildRunsAndKeepsTheir
 
 TEST_F(PosixProcessLauncherTest, ProgramThatCannotBeStartedIsALaunchFailure) {
     const auto missing = runAndWait(dir.path() / "missing", {"run", "x"});
-    ASSERT_TRUE(missing && std::holds_alternative<ProcessLaunchFailure>(*missing));
-    EXPECT_NE(std::get<ProcessLaunchFailure>(*missing).description.find("No such file"),
-              std::string::npos);
+    ASSERT_TRUE(missing && !missing->ok());
+    EXPECT_NE(missing->error().find("No such file"), std::string::npos);
 
     const auto notExecutable = dir.path() / "plain";
     std::ofstream(notExecutable) << "#!/bin/sh\nexit 0\n";
     fs::permissions(notExecutable, fs::perms::owner_read | fs::perms::owner_write);
     const auto refused = runAndWait(notExecutable, {});
-    ASSERT_TRUE(refused && std::holds_alternative<ProcessLaunchFailure>(*refused));
-    EXPECT_NE(std::get<ProcessLaunchFailure>(*refused).description.find("Permission denied"),
-              std::string::npos);
+    ASSERT_TRUE(refused && !refused->ok());
+    EXPECT_NE(refused->error().find("Permission denied"), std::string::npos);
     EXPECT_TRUE(noChildrenLeft());
 }
 

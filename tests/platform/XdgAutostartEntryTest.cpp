@@ -34,7 +34,7 @@ class XdgAutostartEntryTest : public ::testing::Test {
 
 TEST_F(XdgAutostartEntryTest, EnablingWritesAnEntryThatReadsBackAsOnAndDisablingRemovesIt) {
     EXPECT_EQ(entry.status(), Status::notRegistered);
-    EXPECT_EQ(entry.registerItem(), std::nullopt);
+    EXPECT_TRUE(entry.registerItem().ok());
     EXPECT_EQ(entry.path(), folder / "ambleguard.desktop");
     EXPECT_EQ(entry.status(), Status::enabled);
     const std::string first = read(entry.path());
@@ -42,15 +42,15 @@ TEST_F(XdgAutostartEntryTest, EnablingWritesAnEntryThatReadsBackAsOnAndDisabling
     EXPECT_NE(first.find("\nExec=/usr/bin/ambleguard\n"), std::string::npos);
 
     // Again: the same single entry, no temporary files left beside it.
-    EXPECT_EQ(entry.registerItem(), std::nullopt);
+    EXPECT_TRUE(entry.registerItem().ok());
     EXPECT_EQ(read(entry.path()), first);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 
-    EXPECT_EQ(entry.unregisterItem(), std::nullopt);
+    EXPECT_TRUE(entry.unregisterItem().ok());
     EXPECT_FALSE(fs::exists(entry.path()));
     EXPECT_EQ(entry.status(), Status::notRegistered);
     // Nothing to remove is already off.
-    EXPECT_EQ(entry.unregisterItem(), std::nullopt);
+    EXPECT_TRUE(entry.unregisterItem().ok());
 }
 
 TEST_F(XdgAutostartEntryTest, AnEntryTheUserSwitchedOffReadsAsOffUntilEnabledAgain) {
@@ -67,16 +67,16 @@ TEST_F(XdgAutostartEntryTest, AnEntryTheUserSwitchedOffReadsAsOffUntilEnabledAga
     EXPECT_EQ(entry.status(), Status::notRegistered);
 
     std::ofstream(entry.path()) << "[Desktop Entry]\nHidden=true\n";
-    EXPECT_EQ(entry.registerItem(), std::nullopt);
+    EXPECT_TRUE(entry.registerItem().ok());
     EXPECT_EQ(entry.status(), Status::enabled);
 }
 
 TEST_F(XdgAutostartEntryTest, AFolderThatCannotBeMadeIsReportedAndReadsAsOff) {
     // A plain file where the autostart folder should be stops even root.
     std::ofstream(folder) << "not a folder";
-    const auto error = entry.registerItem();
-    ASSERT_TRUE(error.has_value());
-    EXPECT_FALSE(error->empty());
+    const auto registered = entry.registerItem();
+    ASSERT_FALSE(registered.ok());
+    EXPECT_FALSE(registered.error().empty());
     EXPECT_EQ(entry.status(), Status::notRegistered);
     EXPECT_EQ(read(folder), "not a folder");
 }
@@ -87,7 +87,7 @@ TEST_F(XdgAutostartEntryTest, PathsWithReservedCharactersAreQuotedForTheExecLine
               std::string::npos)
         << odd.contents();
     XdgAutostartEntry broken{folder, "/tmp/a\nHidden=true"};
-    EXPECT_TRUE(broken.registerItem().has_value());
+    EXPECT_FALSE(broken.registerItem().ok());
     EXPECT_FALSE(fs::exists(broken.path()));
 }
 

@@ -54,7 +54,7 @@ void FreedesktopNotifier::deliver(NotificationRequest request, Completion comple
             log_.error("No notification service on the session bus; notifications are off");
         }
         if (completion) {
-            completion(std::string("no notification service is running"));
+            completion(failure("no notification service is running"));
         }
         return;
     }
@@ -80,16 +80,17 @@ void FreedesktopNotifier::deliver(NotificationRequest request, Completion comple
              completion = std::move(completion)](QDBusPendingCallWatcher* finished) {
                 finished->deleteLater();
                 const QDBusMessage reply = finished->reply();
-                std::optional<std::string> error;
+                Result<void> delivered = Result<void>::success();
                 if (reply.type() != QDBusMessage::ReplyMessage) {
-                    error = errorText(reply).toStdString();
+                    delivered = failure(errorText(reply).toStdString());
                 } else if (reply.signature() != QLatin1String("u")) {
-                    error = "the notification service answered Notify with an unexpected reply";
+                    delivered = failure(
+                        "the notification service answered Notify with an unexpected reply");
                 } else if (auto shown = ids.lock()) {
                     (*shown)[identifier] = reply.arguments().at(0).toUInt();
                 }
                 if (completion) {
-                    completion(std::move(error));
+                    completion(std::move(delivered));
                 }
             });
 }

@@ -143,9 +143,9 @@ Connection LogindScreenSession::observe(ScreenNotice notice, std::function<void(
     return signalFor(notice).connect(std::move(handler));
 }
 
-std::optional<std::string> LogindScreenSession::lockScreenImmediately() {
+Result<void> LogindScreenSession::lockScreenImmediately() {
     if (sessionPath_.isEmpty()) {
-        return noSessionReason_.toStdString();
+        return failure(noSessionReason_.toStdString());
     }
     // Waited for, so that a refusal (polkit, a vanished session) falls back to the screen saver
     // instead of passing unnoticed; logind answers at once and the locker follows on its own.
@@ -153,22 +153,24 @@ std::optional<std::string> LogindScreenSession::lockScreenImmediately() {
         QDBusMessage::createMethodCall(kLogind, sessionPath_, kSession, QStringLiteral("Lock"));
     const QDBusMessage reply = callAndWait(system_, call);
     if (reply.type() != QDBusMessage::ReplyMessage) {
-        return QStringLiteral("Session.Lock failed (%1)").arg(errorText(reply)).toStdString();
+        return failure(
+            QStringLiteral("Session.Lock failed (%1)").arg(errorText(reply)).toStdString());
     }
-    return std::nullopt;
+    return Result<void>::success();
 }
 
-std::optional<std::string> LogindScreenSession::requestUnlock() {
+Result<void> LogindScreenSession::requestUnlock() {
     if (sessionPath_.isEmpty()) {
-        return noSessionReason_.toStdString();
+        return failure(noSessionReason_.toStdString());
     }
     const auto call =
         QDBusMessage::createMethodCall(kLogind, sessionPath_, kSession, QStringLiteral("Unlock"));
     const QDBusMessage reply = callAndWait(system_, call);
     if (reply.type() != QDBusMessage::ReplyMessage) {
-        return QStringLiteral("Session.Unlock failed (%1)").arg(errorText(reply)).toStdString();
+        return failure(
+            QStringLiteral("Session.Unlock failed (%1)").arg(errorText(reply)).toStdString());
     }
-    return std::nullopt;
+    return Result<void>::success();
 }
 
 std::optional<std::int32_t> LogindScreenSession::startScreenSaver() {
@@ -194,17 +196,17 @@ std::optional<std::int32_t> LogindScreenSession::startScreenSaver() {
     return std::nullopt;
 }
 
-std::optional<std::string> LogindScreenSession::launchScreenSaverApplication() {
+Result<void> LogindScreenSession::launchScreenSaverApplication() {
     QProcess process;
     process.setProgram(options_.screenSaverProgram);
     process.setArguments(options_.screenSaverArguments);
     process.setStandardInputFile(QProcess::nullDevice());
     if (!process.startDetached()) {
-        return QStringLiteral("%1: %2")
-            .arg(options_.screenSaverProgram, process.errorString())
-            .toStdString();
+        return failure(QStringLiteral("%1: %2")
+                           .arg(options_.screenSaverProgram, process.errorString())
+                           .toStdString());
     }
-    return std::nullopt;
+    return Result<void>::success();
 }
 
 }  // namespace ambleguard::linuxdesktop

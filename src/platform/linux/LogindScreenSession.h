@@ -42,13 +42,13 @@ class LogindScreenSession final : public QObject, public ScreenSession, public S
 
     std::optional<bool> screenIsLockedNow() const override;
     [[nodiscard]] Connection observe(ScreenNotice notice, std::function<void()> handler) override;
-    std::optional<std::string> lockScreenImmediately() override;
+    Result<void> lockScreenImmediately() override;
 
     // Asking logind to unlock our own session; GNOME's and KDE's lock screens honour it.
     bool sessionFound() const override { return !sessionPath_.isEmpty(); }
-    std::optional<std::string> requestUnlock() override;
+    Result<void> requestUnlock() override;
     std::optional<std::int32_t> startScreenSaver() override;
-    std::optional<std::string> launchScreenSaverApplication() override;
+    Result<void> launchScreenSaverApplication() override;
     std::string_view directLockEntryPoint() const override {
         return "org.freedesktop.login1.Session.Lock";
     }

@@ -20,7 +20,7 @@ HttpResult resultOf(QNetworkReply& reply) {
     const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (isTransportError(reply.error()) ||
         (!status.isValid() && reply.error() != QNetworkReply::NoError)) {
-        return HttpTransportError{reply.errorString().toStdString()};
+        return failure(reply.errorString().toStdString());
     }
     HttpResponse response;
     if (status.isValid()) {
@@ -47,7 +47,7 @@ void QtHttpClient::get(std::string url, Completion completion) {
         QMetaObject::invokeMethod(
             manager_.get(),
             [completion = std::move(completion), url] {
-                completion(HttpTransportError{"not a valid address: " + url});
+                completion(failure("not a valid address: " + url));
             },
             Qt::QueuedConnection);
         return;

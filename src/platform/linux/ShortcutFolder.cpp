@@ -24,23 +24,23 @@ fs::path ShortcutFolder::defaultFolder() {
 ShortcutCommands::Resolution ShortcutFolder::commandFor(const std::string& name) const {
     if (name.empty() || name.find('/') != std::string::npos ||
         name.find('\0') != std::string::npos || name.front() == '.' || name.front() == '-') {
-        return fmt::format(
+        return failure(fmt::format(
             "'{}' is not a usable shortcut name (it must not be empty, contain '/' or start "
             "with '.' or '-')",
-            name);
+            name));
     }
     const fs::path path = folder_ / name;
     std::error_code error;
     const auto status = fs::status(path, error);
     if (error || !fs::exists(status)) {
-        return fmt::format("no shortcut '{}': put an executable file of that name in {}", name,
-                           folder_.string());
+        return failure(fmt::format("no shortcut '{}': put an executable file of that name in {}",
+                                   name, folder_.string()));
     }
     if (!fs::is_regular_file(status)) {
-        return fmt::format("shortcut {} is not a regular file", path.string());
+        return failure(fmt::format("shortcut {} is not a regular file", path.string()));
     }
     if (::access(path.c_str(), X_OK) != 0) {
-        return fmt::format("shortcut {} is not executable (chmod +x it)", path.string());
+        return failure(fmt::format("shortcut {} is not executable (chmod +x it)", path.string()));
     }
     return ShortcutCommand{path.string(), {}};
 }
@@ -52,7 +52,7 @@ std::vector<std::string> ShortcutFolder::availableNames() const {
     for (fs::directory_iterator it(folder_, error), end; !error && it != end; it.increment(error)) {
         std::string name = it->path().filename().string();
         // Listed exactly when a run by that name would start it.
-        if (std::holds_alternative<ShortcutCommand>(commandFor(name))) {
+        if (commandFor(name).ok()) {
             names.push_back(std::move(name));
         }
     }

@@ -43,21 +43,22 @@ std::string temporaryPrefix(const fs::path& path) {
 
 // Creates every missing folder of `folder` owner-only. create_directories would make parents
 // with the process's umask, which may leave them open to everyone.
-std::optional<std::string> makeFolders(const fs::path& folder) {
+Result<void> makeFolders(const fs::path& folder) {
     std::error_code ec;
     if (folder.empty() || fs::is_directory(folder, ec)) {
-        return std::nullopt;
+        return Result<void>::success();
     }
-    if (auto error = makeFolders(folder.parent_path())) {
-        return error;
+    if (auto made = makeFolders(folder.parent_path()); !made) {
+        return made;
     }
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-        return errnoText("cannot create folder " + folder.string());
+        return failure(errnoText("cannot create folder " + folder.string()));
     }
     if (!fs::is_directory(folder, ec)) {
-        return "cannot create folder " + folder.string() + ": something else is in the way";
+        return failure("cannot create folder " + folder.string() +
+                       ": something else is in the way");
     }
-    return std::nullopt;
+    return Result<void>::success();
 }
 
 bool writeAll(int fd, const std::string& contents) {
@@ -78,10 +79,10 @@ bool writeAll(int fd, const std::string& contents) {
 
 }  // namespace
 
-std::optional<std::string> writeFileAtomically(const fs::path& path, const std::string& contents) {
+Result<void> writeFileAtomically(const fs::path& path, const std::string& contents) {
     const fs::path folder = path.parent_path();
-    if (auto error = makeFolders(folder)) {
-        return error;
+    if (auto made = makeFolders(folder); !made) {
+        return made;
     }
 
     // mkostemp creates the file with O_EXCL (a planted link makes it pick another name, never
@@ -89,7 +90,7 @@ std::optional<std::string> writeFileAtomically(const fs::path& path, const std::
     std::string tempName = path.string() + ".tmp-XXXXXX";
     const int rawFd = ::mkostemp(tempName.data(), O_CLOEXEC);
     if (rawFd < 0) {
-        return errnoText("cannot create a temporary file beside " + path.string());
+        return failure(errnoText("cannot create a temporary file beside " + path.string()));
     }
     FileDescriptor fd(rawFd);
     // Held until the descriptor closes: a lock on a temporary file means its writer is alive.
@@ -97,7 +98,7 @@ std::optional<std::string> writeFileAtomically(const fs::path& path, const std::
     const auto fail = [&](const std::string& what) {
         auto error = errnoText(what);
         ::unlink(tempName.c_str());
-        return error;
+        return Result<void>::failure(std::move(error));
     };
     if (!writeAll(fd.get(), contents)) {
         return fail("cannot write " + tempName);
@@ -115,7 +116,7 @@ std::optional<std::string> writeFileAtomically(const fs::path& path, const std::
         ::fsync(folderFd);
         ::close(folderFd);
     }
-    return std::nullopt;
+    return Result<void>::success();
 }
 
 std::vector<fs::path> removeStaleTemporaryFiles(const fs::path& path) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/Result.h"
+
 #include <cstddef>
 #include <filesystem>
 #include <optional>
@@ -13,9 +15,8 @@ namespace ambleguard::posix {
 // the folder. The temporary file gets an unpredictable name and is created exclusively, so a
 // link planted beside the target is never followed. While it is written it holds a lock, which
 // tells removeStaleTemporaryFiles that its writer is still alive. Creates missing folders one by
-// one with mode 0700. Returns an error text on failure; the old file is then left as it was.
-std::optional<std::string> writeFileAtomically(const std::filesystem::path& path,
-                                               const std::string& contents);
+// one with mode 0700. On failure the old file is left as it was.
+Result<void> writeFileAtomically(const std::filesystem::path& path, const std::string& contents);
 
 // Removes temporary files of writeFileAtomically for `path` that were left behind by a writer
 // that died (they are regular files named after `path` that nobody holds locked). Returns the

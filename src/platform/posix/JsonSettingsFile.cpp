@@ -60,9 +60,10 @@ SettingsPersistence::Loaded JsonSettingsFile::load() {
     }
 
     auto decoded = read.status == ReadStatus::tooLarge
-                       ? std::variant<DecodedSettings, std::string>(read.error)
+                       ? Result<DecodedSettings>::failure(read.error)
                        : decodeSettings(read.contents);
-    if (auto* error = std::get_if<std::string>(&decoded)) {
+    if (!decoded) {
+        const std::string& error = decoded.error();
         const fs::path aside = asideName();
         std::error_code ec;
         fs::rename(path_, aside, ec);
@@ -71,17 +72,17 @@ SettingsPersistence::Loaded JsonSettingsFile::load() {
             loaded.problems.push_back(fmt::format(
                 "Settings file {} could not be parsed ({}) and could not be moved aside ({}); "
                 "starting from defaults, changes are kept in memory only",
-                path_.string(), *error, ec.message()));
+                path_.string(), error, ec.message()));
         } else {
             loaded.problems.push_back(fmt::format(
                 "Settings file {} could not be parsed ({}); it was kept as {} and settings start "
                 "from defaults",
-                path_.string(), *error, aside.string()));
+                path_.string(), error, aside.string()));
         }
         return loaded;
     }
 
-    auto& settings = std::get<DecodedSettings>(decoded);
+    auto& settings = decoded.value();
     if (!settings.skippedKeys.empty()) {
         std::string names;
         for (const auto& key : settings.skippedKeys) {
@@ -97,9 +98,9 @@ SettingsPersistence::Loaded JsonSettingsFile::load() {
     return loaded;
 }
 
-std::optional<std::string> JsonSettingsFile::save(const SettingValues& values) {
+Result<void> JsonSettingsFile::save(const SettingValues& values) {
     if (refuseWrites_) {
-        return *refuseWrites_;
+        return failure(*refuseWrites_);
     }
     return writeFileAtomically(path_, encodeSettings(values, preservedJson_));
 }

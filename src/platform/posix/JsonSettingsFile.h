@@ -18,7 +18,7 @@ class JsonSettingsFile final : public SettingsPersistence {
     static std::filesystem::path defaultPath();
 
     Loaded load() override;
-    std::optional<std::string> save(const SettingValues& values) override;
+    Result<void> save(const SettingValues& values) override;
     std::string location() const override { return path_.string(); }
 
   private:

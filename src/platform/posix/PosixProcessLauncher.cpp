@@ -148,8 +148,8 @@ std::optional<ProcessResult> runToEnd(const std::string& executable,
     Pipe out;
     Pipe err;
     if (!out.open() || !err.open()) {
-        return ProcessLaunchFailure{
-            fmt::format("{}: cannot create an output pipe: {}", executable, errorText(errno))};
+        return ProcessResult(failure(
+            fmt::format("{}: cannot create an output pipe: {}", executable, errorText(errno))));
     }
 
     std::vector<char*> argv;
@@ -171,7 +171,7 @@ std::optional<ProcessResult> runToEnd(const std::string& executable,
     closeIfOpen(out.writeEnd);
     closeIfOpen(err.writeEnd);
     if (spawnError != 0) {
-        return ProcessLaunchFailure{fmt::format("{}: {}", executable, errorText(spawnError))};
+        return ProcessResult(failure(fmt::format("{}: {}", executable, errorText(spawnError))));
     }
 
     // A tool may close its outputs and keep running, or end while something it started keeps

@@ -118,24 +118,21 @@ LoginItem::Status XdgAutostartEntry::status() const {
     return sawMainGroup ? Status::enabled : Status::notRegistered;
 }
 
-std::optional<std::string> XdgAutostartEntry::registerItem() {
+Result<void> XdgAutostartEntry::registerItem() {
     if (executable_.empty() || executable_.find('\n') != std::string::npos ||
         executable_.find('\r') != std::string::npos) {
-        return "the program's path cannot be written into an autostart entry";
+        return failure("the program's path cannot be written into an autostart entry");
     }
-    if (auto error = writeFileAtomically(path(), contents())) {
-        return error;
-    }
-    return std::nullopt;
+    return writeFileAtomically(path(), contents());
 }
 
-std::optional<std::string> XdgAutostartEntry::unregisterItem() {
+Result<void> XdgAutostartEntry::unregisterItem() {
     std::error_code ec;
     fs::remove(path(), ec);
     if (ec) {
-        return "cannot remove " + path().string() + ": " + ec.message();
+        return failure("cannot remove " + path().string() + ": " + ec.message());
     }
-    return std::nullopt;
+    return Result<void>::success();
 }
 
 }  // namespace ambleguard::posix

@@ -23,9 +23,9 @@ class XdgAutostartEntry final : public LoginItem {
 
     Status status() const override;
     // Writes the entry atomically, replacing whatever was there (a disabled entry included).
-    std::optional<std::string> registerItem() override;
+    Result<void> registerItem() override;
     // Removes the entry; no entry at all is already the wanted state.
-    std::optional<std::string> unregisterItem() override;
+    Result<void> unregisterItem() override;
 
     std::filesystem::path path() const { return folder_ / kFileName; }
     // The entry's text for this program.

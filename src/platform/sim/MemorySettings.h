@@ -10,13 +10,13 @@ class MemorySettings final : public SettingsPersistence {
     explicit MemorySettings(SettingValues initial = {}) : values_(std::move(initial)) {}
 
     Loaded load() override { return Loaded{values_, {}}; }
-    std::optional<std::string> save(const SettingValues& values) override {
+    Result<void> save(const SettingValues& values) override {
         ++saveCount_;
         if (failWrites_) {
-            return std::string("simulated write failure");
+            return failure("simulated write failure");
         }
         values_ = values;
-        return std::nullopt;
+        return Result<void>::success();
     }
     std::string location() const override { return "in memory"; }
 

@@ -17,7 +17,7 @@ class RecordingNotifier final : public Notifier {
         delivered_.push_back(std::move(request));
         posted_.emit(NotificationRequest(delivered_.back()));
         if (completion) {
-            completion(failure_);
+            completion(failure_ ? Result<void>::failure(*failure_) : Result<void>::success());
         }
     }
 

@@ -11,10 +11,10 @@ SimBluetoothController::SimBluetoothController() {
                                                 {"RSSIThreshold", std::int64_t{-70}}}});
 }
 
-std::variant<Connection, ControllerWatchError> SimBluetoothController::watch(
+Result<Connection, ControllerWatchError> SimBluetoothController::watch(
     Executor& queue, std::function<void(ControllerEvent)> onEvent) {
     if (watchError_) {
-        return *watchError_;
+        return failure(*watchError_);
     }
     // Events reach the watcher on its queue; a posted event dies with the watch.
     auto alive = std::make_shared<bool>(true);

@@ -17,7 +17,7 @@ class SimBluetoothController final : public BluetoothController {
   public:
     SimBluetoothController();
 
-    std::variant<Connection, ControllerWatchError> watch(
+    Result<Connection, ControllerWatchError> watch(
         Executor& queue, std::function<void(ControllerEvent)> onEvent) override;
     ControllerReading readProperties() const override { return reading_; }
 

@@ -91,16 +91,16 @@ void SimLockScreen::checkField() {
     }
 }
 
-std::optional<std::string> SimLockScreen::requestUnlock() {
+Result<void> SimLockScreen::requestUnlock() {
     if (!config_.sessionFound) {
-        return std::string("no login session of this user was found");
+        return failure("no login session of this user was found");
     }
     record({Action::Kind::unlockRequested});
     if (config_.honoursUnlockRequests) {
         (void)mainQueue_.postAfter(unlockRequestDelay,
                                    liveness_.guarded([this] { session_.lockScreenUnlocks(); }));
     }
-    return std::nullopt;
+    return Result<void>::success();
 }
 
 UserActivity::Records SimLockScreen::currentRecords() {

@@ -60,7 +60,7 @@ class SimLockScreen final : public KeyInjector, public SessionUnlock, public Use
     void pressCarrying(std::u16string_view units) override;
     // SessionUnlock
     bool sessionFound() const override { return config_.sessionFound; }
-    std::optional<std::string> requestUnlock() override;
+    Result<void> requestUnlock() override;
     // UserActivity
     std::string_view recordSourceName() const override { return "reading the activity records"; }
     Records currentRecords() override;

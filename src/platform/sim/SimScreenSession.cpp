@@ -34,14 +34,14 @@ Signal<>& SimScreenSession::noticeSignal(ScreenNotice notice) {
     return switchedBackNotice_;
 }
 
-std::optional<std::string> SimScreenSession::lockScreenImmediately() {
+Result<void> SimScreenSession::lockScreenImmediately() {
     if (!directLockAvailable_) {
         record("direct lock unavailable");
-        return std::string("the lock entry point is not available");
+        return failure("the lock entry point is not available");
     }
     record("direct lock requested");
     lockAfter(lockDelay_);
-    return std::nullopt;
+    return Result<void>::success();
 }
 
 std::optional<std::int32_t> SimScreenSession::startScreenSaver() {
@@ -57,13 +57,13 @@ std::optional<std::int32_t> SimScreenSession::startScreenSaver() {
     return screenSaverStatus_;
 }
 
-std::optional<std::string> SimScreenSession::launchScreenSaverApplication() {
+Result<void> SimScreenSession::launchScreenSaverApplication() {
     if (launchError_) {
         record("screen saver application failed to launch");
-        return launchError_;
+        return failure(*launchError_);
     }
     saverStarted("screen saver application launched");
-    return std::nullopt;
+    return Result<void>::success();
 }
 
 void SimScreenSession::userLocksScreen() {

@@ -31,9 +31,9 @@ class SimScreenSession final : public ScreenSession {
     // The port.
     std::optional<bool> screenIsLockedNow() const override;
     [[nodiscard]] Connection observe(ScreenNotice notice, std::function<void()> handler) override;
-    std::optional<std::string> lockScreenImmediately() override;
+    Result<void> lockScreenImmediately() override;
     std::optional<std::int32_t> startScreenSaver() override;
-    std::optional<std::string> launchScreenSaverApplication() override;
+    Result<void> launchScreenSaverApplication() override;
     std::string_view directLockEntryPoint() const override { return "SACLockScreenImmediate"; }
     std::string_view screenSaverEntryPoint() const override { return "CGSStartScreenSaver"; }
 

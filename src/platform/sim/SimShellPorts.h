@@ -15,21 +15,21 @@ namespace ambleguard::sim {
 class SimLoginItem final : public LoginItem {
   public:
     Status status() const override { return status_; }
-    std::optional<std::string> registerItem() override {
+    Result<void> registerItem() override {
         ++registrations_;
         if (refusal_) {
-            return refusal_;
+            return failure(*refusal_);
         }
         status_ = Status::enabled;
-        return std::nullopt;
+        return Result<void>::success();
     }
-    std::optional<std::string> unregisterItem() override {
+    Result<void> unregisterItem() override {
         ++unregistrations_;
         if (refusal_) {
-            return refusal_;
+            return failure(*refusal_);
         }
         status_ = Status::notRegistered;
-        return std::nullopt;
+        return Result<void>::success();
     }
 
     bool isEnabled() const { return status_ == Status::enabled; }
