@@ -52,8 +52,8 @@ class BlueZControllerTest : public ::testing::Test {
     void watch() {
         auto result =
             controller->watch(mainQueue, [this](ControllerEvent e) { events.push_back(e.kind); });
-        ASSERT_TRUE(std::holds_alternative<Connection>(result));
-        connection = std::move(std::get<Connection>(result));
+        ASSERT_TRUE(result.ok());
+        connection = std::move(result.value());
     }
     bool waitForEvents(std::size_t count) {
         return waitUntil([&] { return events.size() >= count; });
@@ -144,9 +144,8 @@ TEST_F(BlueZControllerTest, AdapterPowerSleepAndBlueZItselfAreTheControllersEven
 
 TEST_F(BlueZControllerTest, WithoutBlueZThereIsNoController) {
     auto result = controller->watch(mainQueue, [](ControllerEvent) {});
-    ASSERT_TRUE(std::holds_alternative<ControllerWatchError>(result));
-    EXPECT_EQ(std::get<ControllerWatchError>(result).step,
-              ControllerWatchError::Step::noController);
+    ASSERT_FALSE(result.ok());
+    EXPECT_EQ(result.error().step, ControllerWatchError::Step::noController);
 }
 
 }  // namespace

@@ -60,17 +60,17 @@ BlueZController::BlueZController(QDBusConnection bus, LogSink& logSink,
 
 BlueZController::~BlueZController() = default;
 
-std::variant<Connection, ControllerWatchError> BlueZController::watch(
+Result<Connection, ControllerWatchError> BlueZController::watch(
     Executor& queue, std::function<void(ControllerEvent)> onEvent) {
     if (!bus_.isConnected()) {
         log_.notice("No system bus ({}): the Bluetooth controller is not watched",
                     bus_.lastError().message().toStdString());
-        return ControllerWatchError{ControllerWatchError::Step::noEventSource, 0};
+        return failure(ControllerWatchError{ControllerWatchError::Step::noEventSource, 0});
     }
     if (!subscribed_) {
         if (!subscribe()) {
-            return ControllerWatchError{ControllerWatchError::Step::subscriptionFailed,
-                                        static_cast<int>(bus_.lastError().type())};
+            return failure(ControllerWatchError{ControllerWatchError::Step::subscriptionFailed,
+                                                static_cast<int>(bus_.lastError().type())});
         }
         subscribed_ = true;
     }
@@ -79,7 +79,7 @@ std::variant<Connection, ControllerWatchError> BlueZController::watch(
                                              QStringLiteral("GetManagedObjects")));
     if (reply.type() == QDBusMessage::ErrorMessage) {
         log_.notice("BlueZ does not answer for the controller: {}", errorText(reply).toStdString());
-        return ControllerWatchError{ControllerWatchError::Step::noController, 0};
+        return failure(ControllerWatchError{ControllerWatchError::Step::noController, 0});
     }
     takeManagedObjects(reply);
     auto watcher = std::make_shared<Watcher>();

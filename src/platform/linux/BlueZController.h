@@ -40,7 +40,7 @@ class BlueZController final : public QObject, public BluetoothController {
                     std::filesystem::path sysClass = "/sys/class", QObject* parent = nullptr);
     ~BlueZController() override;
 
-    std::variant<Connection, ControllerWatchError> watch(
+    Result<Connection, ControllerWatchError> watch(
         Executor& queue, std::function<void(ControllerEvent)> onEvent) override;
     ControllerReading readProperties() const override;
 
