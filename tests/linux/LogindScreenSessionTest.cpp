@@ -140,7 +140,7 @@ TEST_F(LogindScreenSessionTest, UnlockRequestReachesTheSessionAndTheLockerAnswer
                         "{'LockedHint': dbus.Boolean(False)})");
     auto screen = make();
     EXPECT_EQ(screen->screenIsLockedNow(), true);
-    EXPECT_FALSE(screen->requestUnlock().has_value());
+    EXPECT_TRUE(screen->requestUnlock().ok());
     EXPECT_EQ(session().callsOf("Unlock").size(), 1u);
     ASSERT_TRUE(waitUntil([&] { return screen->screenIsLockedNow() == false; }));
     ASSERT_TRUE(waitUntil(
@@ -154,9 +154,9 @@ TEST_F(LogindScreenSessionTest, RefusedOrImpossibleUnlockSaysWhy) {
                         "name='org.freedesktop.DBus.Error.AccessDenied')");
     auto screen = make();
     const auto refused = screen->requestUnlock();
-    ASSERT_TRUE(refused.has_value());
-    EXPECT_NE(refused->find("Session.Unlock failed"), std::string::npos) << *refused;
-    EXPECT_NE(refused->find("AccessDenied"), std::string::npos) << *refused;
+    ASSERT_FALSE(refused.ok());
+    EXPECT_NE(refused.error().find("Session.Unlock failed"), std::string::npos) << refused.error();
+    EXPECT_NE(refused.error().find("AccessDenied"), std::string::npos) << refused.error();
 }
 
 TEST_F(LogindScreenSessionTest, WithoutLogindNothingIsKnownAndLockingSaysWhy) {
