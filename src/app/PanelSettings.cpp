@@ -10,11 +10,11 @@ namespace {
 
 template <typename T>
 T tableDefault(std::string_view key) {
-    const SettingKeySpec* spec = findSettingKey(key);
-    if (spec == nullptr || !spec->boundDefault) {
+    const SettingKeySpec* entry = findSettingKey(key);
+    if (entry == nullptr || !entry->boundDefault) {
         return T{};
     }
-    if (const T* value = std::get_if<T>(&*spec->boundDefault)) {
+    if (const T* value = std::get_if<T>(&*entry->boundDefault)) {
         return *value;
     }
     return T{};

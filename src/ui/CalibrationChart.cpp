@@ -78,7 +78,7 @@ void CalibrationChart::setHasValidReading(bool valid) {
 }
 
 QFont CalibrationChart::labelFont() const {
-    return onboardingFont(font(), 10);
+    return scaledFont(font(), 10);
 }
 
 double CalibrationChart::leftMargin() const {

@@ -3,6 +3,7 @@
 #include "app/Application.h"
 #include "settings/SettingsKeys.h"
 #include "ui/CalibrationChart.h"
+#include "ui/Colours.h"
 #include "ui/OnboardingGlyph.h"
 
 #include <QButtonGroup>
@@ -96,7 +97,7 @@ CalibrationPage::CalibrationPage(Application& app, QWidget* parent)
     warning_ = new QLabel(warningRow_);
     warning_->setWordWrap(true);
     warning_->setTextFormat(Qt::PlainText);
-    warning_->setFont(onboardingFont(font(), 11));
+    warning_->setFont(scaledFont(font(), 11));
     warningLayout->addWidget(warning_, 1);
     warningRow_->hide();
     content()->addWidget(warningRow_);

@@ -40,7 +40,13 @@ QFont scaledFont(const QFont& base, double points) {
     const double body = base.pointSizeF() > 0 ? base.pointSizeF() : 10.0;
     const double smallest =
         QFontDatabase::systemFont(QFontDatabase::SmallestReadableFont).pointSizeF();
-    font.setPointSizeF(std::max(body * points / 13.0, smallest > 0 ? smallest : 7.0));
+    double size = std::max(body * points / 13.0, smallest > 0 ? smallest : 7.0);
+    // Some themes report a smallest readable size above their body size: small text then stays
+    // at the body size rather than growing past it.
+    if (points < 13.0) {
+        size = std::min(size, body);
+    }
+    font.setPointSizeF(size);
     return font;
 }
 

@@ -17,7 +17,7 @@ QColor statusColour(StatusColour colour, const QPalette& palette);
 QColor secondaryText(const QPalette& palette);
 
 // The application font scaled from a body size of 13 to `points`, never below the smallest
-// readable size the desktop asks for.
+// readable size the desktop asks for, and, for text smaller than the body, never above it.
 QFont scaledFont(const QFont& base, double points);
 
 }  // namespace ambleguard::ui

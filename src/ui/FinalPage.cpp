@@ -1,5 +1,6 @@
 #include "ui/FinalPage.h"
 
+#include "ui/Colours.h"
 #include "ui/OnboardingGlyph.h"
 
 #include <QLabel>
@@ -16,7 +17,7 @@ FinalPage::FinalPage(bool trayAvailable, QWidget* parent) : OnboardingPage(tr("A
     content()->addWidget(done, 0, Qt::AlignHCenter);
     auto* text = addParagraph(readyText(trayAvailable));
     text->setAlignment(Qt::AlignHCenter);
-    text->setFont(onboardingFont(font(), 15));
+    text->setFont(scaledFont(font(), 15));
 
     QPushButton* finish = addPrimaryButton(tr("Finish"));
     connect(finish, &QPushButton::clicked, this, &OnboardingPage::stepDone);

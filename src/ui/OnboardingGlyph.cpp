@@ -4,14 +4,6 @@
 
 namespace ambleguard::ui {
 
-QFont onboardingFont(const QFont& base, double points) {
-    QFont font = scaledFont(base, points);
-    if (points < 13 && base.pointSizeF() > 0 && font.pointSizeF() > base.pointSizeF()) {
-        font.setPointSizeF(base.pointSizeF());
-    }
-    return font;
-}
-
 OnboardingGlyph::OnboardingGlyph(Glyph glyph, int size, QWidget* parent)
     : QLabel(parent), glyph_(glyph), size_(size) {
     setFixedSize(size, size);

@@ -31,8 +31,4 @@ class OnboardingGlyph final : public QLabel {
     std::optional<StatusColour> colour_;
 };
 
-// The application font at the given size (13 being the body size), never larger than the body
-// for a size below it: some platforms report a smallest readable size above their body size.
-QFont onboardingFont(const QFont& base, double points);
-
 }  // namespace ambleguard::ui

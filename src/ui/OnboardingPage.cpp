@@ -17,7 +17,7 @@ OnboardingPage::OnboardingPage(const QString& title, QWidget* parent) : QWidget(
     layout->setSpacing(12);
 
     auto* heading = new QLabel(title, this);
-    QFont headingFont = onboardingFont(font(), 20);
+    QFont headingFont = scaledFont(font(), 20);
     headingFont.setBold(true);
     heading->setFont(headingFont);
     heading->setWordWrap(true);

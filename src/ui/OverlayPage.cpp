@@ -89,11 +89,7 @@ void OverlayPage::changeEvent(QEvent* event) {
 }
 
 QFont captionFont(const QFont& body) {
-    QFont caption = scaledFont(body, 11);
-    if (body.pointSizeF() > 0 && caption.pointSizeF() > body.pointSizeF()) {
-        caption.setPointSizeF(body.pointSizeF());
-    }
-    return caption;
+    return scaledFont(body, 11);
 }
 
 QVBoxLayout* addBlock(QVBoxLayout* column) {

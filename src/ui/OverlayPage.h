@@ -47,8 +47,7 @@ class OverlayPage : public QWidget {
     QVBoxLayout* column_;
 };
 
-// The font of explanations under a control: the spec's 11 over a body of 13, never larger than
-// the body (some platform themes report a smallest readable size above their body size).
+// The font of explanations under a control: 11 over a body of 13.
 QFont captionFont(const QFont& body);
 
 // A group of rows that reads as one block: a heading and its rows, 6 px apart.

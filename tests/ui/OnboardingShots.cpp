@@ -9,6 +9,8 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QDir>
+#include "Shots.h"
+
 #include <QPalette>
 #include <QPushButton>
 #include <QRadioButton>
@@ -21,34 +23,6 @@
 namespace ambleguard::ui {
 
 namespace {
-
-QPalette darkPalette() {
-    QPalette p;
-    const QColor window(0x24, 0x24, 0x24);
-    const QColor base(0x1e, 0x1e, 0x1e);
-    const QColor text(0xee, 0xee, 0xee);
-    p.setColor(QPalette::Window, window);
-    p.setColor(QPalette::WindowText, text);
-    p.setColor(QPalette::Base, base);
-    p.setColor(QPalette::AlternateBase, window);
-    p.setColor(QPalette::Text, text);
-    p.setColor(QPalette::Button, QColor(0x33, 0x33, 0x33));
-    p.setColor(QPalette::ButtonText, text);
-    p.setColor(QPalette::Light, QColor(0x4a, 0x4a, 0x4a));
-    p.setColor(QPalette::Midlight, QColor(0x3c, 0x3c, 0x3c));
-    p.setColor(QPalette::Mid, QColor(0x50, 0x50, 0x50));
-    p.setColor(QPalette::Dark, QColor(0x14, 0x14, 0x14));
-    p.setColor(QPalette::Shadow, Qt::black);
-    p.setColor(QPalette::Highlight, QColor(0x35, 0x84, 0xe4));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::ToolTipBase, base);
-    p.setColor(QPalette::ToolTipText, text);
-    p.setColor(QPalette::PlaceholderText, QColor(0x99, 0x99, 0x99));
-    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x80, 0x80, 0x80));
-    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x80, 0x80, 0x80));
-    p.setColor(QPalette::Disabled, QPalette::Text, QColor(0x80, 0x80, 0x80));
-    return p;
-}
 
 sim::SimDeviceConfig phone(const char* id, std::string name, bool paired, double dbm) {
     sim::SimDeviceConfig device;
@@ -126,7 +100,7 @@ void renderOnboardingShots(const QString& dir, bool dark) {
     const QPalette previousPalette = QApplication::palette();
     const QString previousStyle = QApplication::style()->name();
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
+    QApplication::setPalette(dark ? shots::darkPalette() : shots::lightPalette());
     {
         Run run(dir);
         run.shot(QStringLiteral("1-agreement-first-second"));

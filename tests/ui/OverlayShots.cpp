@@ -12,6 +12,8 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QMessageBox>
+#include "Shots.h"
+
 #include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
@@ -31,34 +33,6 @@ using test::widgetNamed;
 
 constexpr int kPanelWidth = 400;
 constexpr int kPanelHeight = 640;
-
-QPalette darkPalette() {
-    QPalette p;
-    const QColor window(0x24, 0x24, 0x24);
-    const QColor base(0x1e, 0x1e, 0x1e);
-    const QColor text(0xee, 0xee, 0xee);
-    p.setColor(QPalette::Window, window);
-    p.setColor(QPalette::WindowText, text);
-    p.setColor(QPalette::Base, base);
-    p.setColor(QPalette::AlternateBase, window);
-    p.setColor(QPalette::Text, text);
-    p.setColor(QPalette::Button, QColor(0x30, 0x30, 0x30));
-    p.setColor(QPalette::ButtonText, text);
-    p.setColor(QPalette::ToolTipBase, base);
-    p.setColor(QPalette::ToolTipText, text);
-    p.setColor(QPalette::PlaceholderText, QColor(0x9a, 0x9a, 0x9a));
-    p.setColor(QPalette::Highlight, QColor(0x35, 0x84, 0xe4));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::Light, QColor(0x40, 0x40, 0x40));
-    p.setColor(QPalette::Midlight, QColor(0x38, 0x38, 0x38));
-    p.setColor(QPalette::Mid, QColor(0x2c, 0x2c, 0x2c));
-    p.setColor(QPalette::Dark, QColor(0x18, 0x18, 0x18));
-    p.setColor(QPalette::Shadow, Qt::black);
-    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
-        p.setColor(QPalette::Disabled, role, QColor(0x80, 0x80, 0x80));
-    }
-    return p;
-}
 
 void save(QWidget& widget, const QString& dir, const QString& name, int height = kPanelHeight) {
     widget.resize(kPanelWidth, height);
@@ -94,7 +68,7 @@ void renderOverlayShots(const QString& dir, bool dark) {
     QDir().mkpath(dir);
     const QPalette previous = QApplication::palette();
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
+    QApplication::setPalette(dark ? shots::darkPalette() : shots::lightPalette());
 
     {
         AppWorld world(AppWorld::onboarded());

@@ -29,6 +29,12 @@ QPalette darkPalette() {
     p.setColor(QPalette::Highlight, QColor(0x35, 0x84, 0xe4));
     p.setColor(QPalette::HighlightedText, Qt::white);
     p.setColor(QPalette::PlaceholderText, QColor(0x9a, 0x9a, 0x9a));
+    // The roles the style draws frames, radio buttons and check boxes with.
+    p.setColor(QPalette::Light, QColor(0x4a, 0x4a, 0x4a));
+    p.setColor(QPalette::Midlight, QColor(0x3c, 0x3c, 0x3c));
+    p.setColor(QPalette::Mid, QColor(0x50, 0x50, 0x50));
+    p.setColor(QPalette::Dark, QColor(0x14, 0x14, 0x14));
+    p.setColor(QPalette::Shadow, Qt::black);
     p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x80, 0x80, 0x80));
     p.setColor(QPalette::Disabled, QPalette::Text, QColor(0x80, 0x80, 0x80));
     p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x80, 0x80, 0x80));
