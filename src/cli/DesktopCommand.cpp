@@ -4,6 +4,7 @@
 #include "cli/ResourceFolder.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "platform/linux/SingleInstance.h"
+#include "settings/SettingsKeys.h"
 
 #include "ui/QtAppShell.h"
 
@@ -134,6 +135,11 @@ int runDesktopProgram(int argc, char** argv, const Arguments& args) {
     linuxdesktop::LinuxPlatformOptions options;
     options.resources = resourceFolder(QCoreApplication::applicationDirPath().toStdString(),
                                        AMBLEGUARD_SOURCE_RESOURCES);
+    // How to unlock is the platform's to decide before anything uses it, so it is read ahead of
+    // the settings store.
+    const auto typing = posix::JsonSettingsFile::peek(options.settingsFile, keys::unlockByTyping);
+    options.unlockByTyping =
+        typing && std::holds_alternative<bool>(*typing) && std::get<bool>(*typing);
     linuxdesktop::LinuxPlatform platform(options);
 
     std::unique_ptr<ui::QtAppShell> desktopShell;

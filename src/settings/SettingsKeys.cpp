@@ -109,6 +109,9 @@ std::vector<SettingKeySpec> makeTable() {
          "Input-idle time required before the away action (s)"},
         {k::autoUnlockEnabled, T::boolean, std::nullopt, "false",
          "Auto-unlock by typing the stored login password"},
+        {k::unlockByTyping, T::boolean, std::nullopt, "false",
+         "Linux X11 only: unlock by typing the stored password instead of asking the session "
+         "(read at start)"},
         {k::unlockOnTouchForReturn, T::boolean, b(false), "false",
          "Arm unlock on touch after an away lock instead of unlocking at once"},
         {k::unlockOnTouchForAnyLock, T::boolean, b(false), "false",

@@ -58,6 +58,7 @@ inline constexpr std::string_view scheduleEndMinute = "scheduleEndMinute";
 inline constexpr std::string_view activityMonitorEnabled = "activityMonitorEnabled";
 inline constexpr std::string_view activityMonitorThreshold = "activityMonitorThreshold";
 inline constexpr std::string_view autoUnlockEnabled = "autoUnlockEnabled";
+inline constexpr std::string_view unlockByTyping = "unlockByTyping";
 inline constexpr std::string_view unlockOnTouchForReturn = "unlockOnTouchForReturn";
 inline constexpr std::string_view unlockOnTouchForAnyLock = "unlockOnTouchForAnyLock";
 inline constexpr std::string_view notificationsAllowed = "notificationsAllowed";

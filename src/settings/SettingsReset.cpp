@@ -116,7 +116,8 @@ void SettingsReset::performCompleteReset() {
                                  k::networkAccessAttempted,
                                  k::onboardingLaunchAtLoginPreference,
                                  k::showSignalStrengthInMenuBar,
-                                 k::autoUnlockEnabled}) {
+                                 k::autoUnlockEnabled,
+                                 k::unlockByTyping}) {
         store_.removeObject(key);
     }
     launchAtLogin_.setEnabled(false);

@@ -27,7 +27,32 @@ LinuxPlatform::LinuxPlatform(const LinuxPlatformOptions& options)
       networkLinks(systemBus, mainQueue, logSink),
       notificationPermission(mainQueue, [this] { return notifier.serviceAvailable(); }),
       notificationSettings(processLauncher),
-      program(buildProgramInfo()) {}
+      program(buildProgramInfo()) {
+    if (options.unlockByTyping) {
+        chooseTyping();
+    }
+}
+
+void LinuxPlatform::chooseTyping() {
+    Logger log(logSink, "ScreenUnlock");
+    const auto display = x11DisplayForIdleTime();
+    if (!display) {
+        log.notice("Unlock by typing needs an X11 session; asking the session to unlock instead");
+        return;
+    }
+    keyInjector = XTestKeyInjector::open(*display, mainQueue, logSink,
+                                         [this] { userActivity.noteOwnInput(); });
+    if (!keyInjector) {
+        log.notice(
+            "Unlock by typing needs the X server's XTEST extension on {}; asking the "
+            "session to unlock instead",
+            *display);
+        return;
+    }
+    keychain = std::make_unique<SecretServiceKeychain>(logSink);
+    log.info("Unlock by typing: keys through XTEST on {}, the password in the secret store",
+             *display);
+}
 
 PlatformPorts LinuxPlatform::ports() {
     return PlatformPorts{
@@ -53,10 +78,10 @@ PlatformPorts LinuxPlatform::ports() {
         .alerts = alerts,
         .shell = shell,
         .systemPower = systemPower,
-        // Typing is not offered: the session is asked to unlock itself.
-        .unlockMethod = UnlockMethod::sessionRequest,
-        .keychain = noTyping,
-        .keyInjector = noTyping,
+        // Unless typing was chosen and is possible, the session is asked to unlock itself.
+        .unlockMethod = keyInjector ? UnlockMethod::keystrokes : UnlockMethod::sessionRequest,
+        .keychain = keychain ? static_cast<Keychain&>(*keychain) : noTyping,
+        .keyInjector = keyInjector ? static_cast<KeyInjector&>(*keyInjector) : noTyping,
         .sessionUnlock = screenSession,
         .userActivity = userActivity,
         .notificationPermission = notificationPermission,

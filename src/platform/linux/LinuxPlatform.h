@@ -16,8 +16,10 @@
 #include "platform/linux/QtMainQueue.h"
 #include "platform/linux/QtWorkerThread.h"
 #include "platform/linux/RawHciSocketOpener.h"
+#include "platform/linux/SecretServiceKeychain.h"
 #include "platform/linux/SessionUserActivity.h"
 #include "platform/linux/ShortcutFolder.h"
+#include "platform/linux/XTestKeyInjector.h"
 #include "platform/posix/DesktopNotificationSettings.h"
 #include "platform/posix/DirectorySoundFiles.h"
 #include "platform/posix/JsonSettingsFile.h"
@@ -42,6 +44,9 @@ struct LinuxPlatformOptions {
     std::filesystem::path shortcutsFolder = ShortcutFolder::defaultFolder();
     // The program the autostart entry starts at login.
     std::string executable = "ambleguard";
+    // Type the stored password into the lock screen rather than ask the session to unlock.
+    // Honoured only in an X11 session whose server has XTEST.
+    bool unlockByTyping = false;
 };
 
 // Every port of the program on this Linux desktop: Qt's event loop as the main queue, one
@@ -86,6 +91,9 @@ class LinuxPlatform {
     LogindSystemPower systemPower;
     NoTyping noTyping;
     SessionUserActivity userActivity;
+    // Present only when typing was asked for and this session allows it.
+    std::unique_ptr<XTestKeyInjector> keyInjector;
+    std::unique_ptr<SecretServiceKeychain> keychain;
     // Controller diagnostics from BlueZ, logind and the kernel's rfkill switches; tethers from
     // NetworkManager.
     BlueZController bluetoothController;
@@ -94,6 +102,9 @@ class LinuxPlatform {
     posix::DesktopNotificationSettings notificationSettings;
     QtHttpClient http;
     ProgramInfo program;
+
+  private:
+    void chooseTyping();
 };
 
 }  // namespace ambleguard::linuxdesktop

@@ -30,6 +30,8 @@ class SessionUserActivity final : public UserActivity {
     std::string_view recordSourceName() const override;
     Records currentRecords() override;
     int declareUserActivity(std::string_view reason) override;
+    // Keys we posted ourselves reset the idle time as a person would; they count as ours.
+    void noteOwnInput() { lastDeclaration_ = clock_.now(); }
 
   private:
     QDBusConnection system_;

@@ -39,6 +39,23 @@ fs::path JsonSettingsFile::asideName() const {
     return candidate;
 }
 
+std::optional<SettingValue> JsonSettingsFile::peek(const fs::path& path, std::string_view key) {
+    auto read = readWholeFile(path);
+    if (read.status != ReadStatus::ok) {
+        return std::nullopt;
+    }
+    auto decoded = decodeSettings(read.contents);
+    if (!decoded) {
+        return std::nullopt;
+    }
+    auto& values = decoded.value().values;
+    const auto it = values.find(key);
+    if (it == values.end()) {
+        return std::nullopt;
+    }
+    return it->second;
+}
+
 SettingsPersistence::Loaded JsonSettingsFile::load() {
     Loaded loaded;
     if (auto warning = tightenFolderPermissions(path_)) {

@@ -4,6 +4,8 @@
 #include "platform/SettingsPersistence.h"
 
 #include <filesystem>
+#include <optional>
+#include <string_view>
 
 namespace ambleguard::posix {
 
@@ -16,6 +18,12 @@ class JsonSettingsFile final : public SettingsPersistence {
 
     // $XDG_CONFIG_HOME/ambleguard/settings.json, or ~/.config/ambleguard/settings.json.
     static std::filesystem::path defaultPath();
+
+    // One stored value, read without touching anything (a file that cannot be read or parsed
+    // gives nothing; the store's own load deals with it). For choices made before the store
+    // exists.
+    static std::optional<SettingValue> peek(const std::filesystem::path& path,
+                                            std::string_view key);
 
     Loaded load() override;
     Result<void> save(const SettingValues& values) override;

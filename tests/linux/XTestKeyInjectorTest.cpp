@@ -1,0 +1,171 @@
+#include "platform/linux/XTestKeyInjector.h"
+
+#include "platform/sim/RecordingLogSink.h"
+#include "platform/sim/SimClock.h"
+#include "platform/sim/SimMainLoop.h"
+
+#include <gtest/gtest.h>
+
+// After gtest: Xlib's macros (None, Bool) would rewrite its names.
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <csignal>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace ambleguard::linuxdesktop {
+namespace {
+
+char32_t codePointOf(KeySym keysym) {
+    if (keysym >= 0x01000000) {
+        return static_cast<char32_t>(keysym - 0x01000000);
+    }
+    if (keysym == XK_BackSpace || keysym == XK_Return) {
+        return static_cast<char32_t>(keysym);
+    }
+    return static_cast<char32_t>(keysym);  // Latin-1
+}
+
+// A private Xvfb and a focused window of our own that records the characters it receives, read
+// through the keyboard mapping as any X client reads it.
+class XTestKeyInjectorTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (::access("/usr/bin/Xvfb", X_OK) != 0) {
+            GTEST_SKIP() << "Xvfb is not installed";
+        }
+        display_ = ":" + std::to_string(600 + ::getpid() % 400);
+        std::vector<std::string> args = {"/usr/bin/Xvfb", display_, "-nolisten", "tcp"};
+        std::vector<char*> argv;
+        for (auto& arg : args) {
+            argv.push_back(arg.data());
+        }
+        argv.push_back(nullptr);
+        ASSERT_EQ(::posix_spawn(&server_, argv[0], nullptr, nullptr, argv.data(), environ), 0);
+        for (int attempt = 0; attempt < 100 && client_ == nullptr; ++attempt) {
+            client_ = XOpenDisplay(display_.c_str());
+            if (client_ == nullptr) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));  // server start-up
+            }
+        }
+        ASSERT_NE(client_, nullptr);
+        window_ = XCreateSimpleWindow(client_, DefaultRootWindow(client_), 0, 0, 100, 100, 0, 0, 0);
+        XSelectInput(client_, window_, KeyPressMask | StructureNotifyMask);
+        XMapWindow(client_, window_);
+        XEvent event;
+        do {
+            XNextEvent(client_, &event);
+        } while (event.type != MapNotify);
+        XSetInputFocus(client_, window_, RevertToParent, CurrentTime);
+        XSync(client_, False);
+
+        injector_ = XTestKeyInjector::open(display_, loop_, log_, [this] { ++posted_; });
+        ASSERT_NE(injector_, nullptr);
+    }
+
+    void TearDown() override {
+        injector_.reset();
+        if (client_ != nullptr) {
+            XCloseDisplay(client_);
+        }
+        if (server_ > 0) {
+            ::kill(server_, SIGTERM);
+            ::waitpid(server_, nullptr, 0);
+        }
+    }
+
+    // Every character received so far (Backspace and Return as their keysyms).
+    std::u32string received() {
+        XSync(client_, False);
+        std::u32string text;
+        while (XPending(client_) > 0) {
+            XEvent event;
+            XNextEvent(client_, &event);
+            if (event.type == MappingNotify) {
+                XRefreshKeyboardMapping(&event.xmapping);
+            } else if (event.type == KeyPress) {
+                text.push_back(codePointOf(XLookupKeysym(&event.xkey, 0)));
+            }
+        }
+        return text;
+    }
+
+    std::vector<KeySym> keysymsOf(KeyCode code) {
+        int perCode = 0;
+        KeySym* syms = XGetKeyboardMapping(client_, code, 1, &perCode);
+        std::vector<KeySym> result(syms, syms + perCode);
+        XFree(syms);
+        return result;
+    }
+
+    std::string display_;
+    pid_t server_ = -1;
+    Display* client_ = nullptr;
+    Window window_ = 0;
+    sim::SimClock clock_;
+    sim::SimMainLoop loop_{clock_};
+    sim::RecordingLogSink log_;
+    int posted_ = 0;
+    std::unique_ptr<XTestKeyInjector> injector_;
+};
+
+TEST_F(XTestKeyInjectorTest, TypesAnyCharacterAndTheFixedKeys) {
+    EXPECT_TRUE(injector_->mayPostEvents());
+    // ASCII, Latin-1, a character outside Latin-1, an emoji (a surrogate pair), a repeat, and a
+    // lone surrogate that cannot be typed as itself.
+    const std::u16string run = u"pA\u00e4\u20ac\U0001F600pp\xD800z";
+    injector_->pressCarrying(run);
+    injector_->press(InjectedKey::deleteBackward);
+    injector_->press(InjectedKey::space);
+    injector_->press(InjectedKey::returnKey);
+
+    EXPECT_EQ(received(), std::u32string(U"pA\u00e4\u20ac\U0001F600pp\uFFFDz") +
+                              static_cast<char32_t>(XK_BackSpace) + U" " +
+                              static_cast<char32_t>(XK_Return));
+    EXPECT_EQ(posted_, 4);
+}
+
+TEST_F(XTestKeyInjectorTest, SpareKeysAreEmptiedAMomentAfterTheLastPress) {
+    injector_->pressCarrying(u"\u20ac");
+    XSync(client_, False);
+    KeyCode used = XKeysymToKeycode(client_, 0x010020AC);
+    ASSERT_NE(used, 0);
+
+    // Still held just before the moment passes (the lock screen may not have read it yet).
+    loop_.advanceBy(XTestKeyInjector::kScratchHoldSeconds - 0.01);
+    EXPECT_EQ(keysymsOf(used).at(0), static_cast<KeySym>(0x010020AC));
+
+    loop_.advanceBy(0.02);
+    for (KeySym sym : keysymsOf(used)) {
+        EXPECT_EQ(sym, static_cast<KeySym>(NoSymbol));
+    }
+    EXPECT_EQ(XKeysymToKeycode(client_, 0x010020AC), 0);
+}
+
+TEST_F(XTestKeyInjectorTest, TheLayoutsOwnKeysAreNeverTouched) {
+    const KeyCode a = XKeysymToKeycode(client_, XK_a);
+    const auto before = keysymsOf(a);
+    injector_->pressCarrying(u"a\u00e9");
+    EXPECT_EQ(received(), U"a\u00e9");
+    injector_->releaseScratchKeys();
+    EXPECT_EQ(keysymsOf(a), before);
+}
+
+TEST(XTestKeyInjectorOpenTest, NoServerNoInjector) {
+    sim::SimClock clock;
+    sim::SimMainLoop loop{clock};
+    sim::RecordingLogSink log;
+    EXPECT_EQ(XTestKeyInjector::open(":987", loop, log, {}), nullptr);
+}
+
+}  // namespace
+}  // namespace ambleguard::linuxdesktop
