@@ -3,6 +3,7 @@
 #include <qt6keychain/keychain.h>
 
 #include <QMetaObject>
+#include <QThread>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -38,29 +39,45 @@ int statusOf(QKeychain::Error error) {
     return SecretServiceKeychain::kFailed;
 }
 
+// The one thread every keychain job of the process starts on, and an object living there to
+// start them from. Stopped when the process ends.
+class KeychainThread {
+  public:
+    static QObject* context() {
+        static KeychainThread shared;
+        return shared.context_;
+    }
+
+    KeychainThread(const KeychainThread&) = delete;
+    KeychainThread& operator=(const KeychainThread&) = delete;
+
+  private:
+    KeychainThread() : context_(new QObject) {
+        thread_.setObjectName(QStringLiteral("keychain"));
+        context_->moveToThread(&thread_);
+        thread_.start();
+    }
+    ~KeychainThread() {
+        thread_.quit();
+        thread_.wait();
+        // Its thread has ended, so it (and any job left) can go from here.
+        delete context_;
+    }
+
+    QThread thread_;
+    QObject* context_;
+};
+
 }  // namespace
 
 SecretServiceKeychain::SecretServiceKeychain(LogSink& logSink, std::chrono::milliseconds timeout)
-    : log_(logSink, "ScreenUnlock"), timeout_(timeout), context_(std::make_unique<QObject>()) {
-    thread_.setObjectName(QStringLiteral("keychain"));
-    context_->moveToThread(&thread_);
-    thread_.start();
-}
-
-SecretServiceKeychain::~SecretServiceKeychain() {
-    // The jobs are children of the context: they go with it, on their own thread.
-    QObject* context = context_.release();
-    QMetaObject::invokeMethod(
-        context, [context] { delete context; }, Qt::BlockingQueuedConnection);
-    thread_.quit();
-    thread_.wait();
-}
+    : log_(logSink, "ScreenUnlock"), timeout_(timeout) {}
 
 Keychain::ReadResult SecretServiceKeychain::run(const char* what,
                                                 std::function<QKeychain::Job*()> makeJob) {
     auto answer = std::make_shared<std::promise<ReadResult>>();
     auto future = answer->get_future();
-    QObject* context = context_.get();
+    QObject* context = KeychainThread::context();
     QMetaObject::invokeMethod(
         context,
         [context, answer, makeJob = std::move(makeJob)] {

@@ -3,11 +3,8 @@
 #include "base/Log.h"
 #include "platform/Keychain.h"
 
-#include <QThread>
-
 #include <chrono>
 #include <functional>
-#include <memory>
 
 namespace QKeychain {
 class Job;
@@ -21,9 +18,10 @@ namespace ambleguard::linuxdesktop {
 //
 // QtKeychain only answers through its event loop, while the callers here wait for the answer;
 // the jobs run on a thread of their own so that waiting on the main thread never runs other
-// main-thread work in the middle of a caller's step. A store that does not answer in time (a
-// prompt left open) counts as a failure. QtKeychain and the store keep copies of the secret in
-// their own buffers, which they release without our say.
+// main-thread work in the middle of a caller's step. QtKeychain queues the jobs of the whole
+// process on the thread of its first job, so every instance shares that one thread. A store that
+// does not answer in time (a prompt left open) counts as a failure. QtKeychain and the store keep
+// copies of the secret in their own buffers, which they release without our say.
 class SecretServiceKeychain final : public Keychain {
   public:
     static constexpr int kTimedOut = -2;
@@ -35,7 +33,7 @@ class SecretServiceKeychain final : public Keychain {
                                    std::chrono::milliseconds timeout = std::chrono::seconds(30));
     SecretServiceKeychain(const SecretServiceKeychain&) = delete;
     SecretServiceKeychain& operator=(const SecretServiceKeychain&) = delete;
-    ~SecretServiceKeychain() override;
+    ~SecretServiceKeychain() override = default;
 
     // The label is the store's to choose here (QtKeychain names items by service and account).
     int addItem(std::string_view service, std::string_view label, std::string_view data) override;
@@ -47,9 +45,6 @@ class SecretServiceKeychain final : public Keychain {
 
     Logger log_;
     std::chrono::milliseconds timeout_;
-    QThread thread_;
-    // Lives on thread_: the jobs' parent and the target of their start.
-    std::unique_ptr<QObject> context_;
 };
 
 }  // namespace ambleguard::linuxdesktop
