@@ -5,9 +5,8 @@
 #include <fmt/format.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 namespace ambleguard::cli {
 
@@ -17,28 +16,44 @@ bool isHelpFlag(std::string_view arg) {
 
 std::optional<std::string> readInputText(const std::string& file, std::string_view command,
                                          const Streams& io) {
-    if (file == "-") {
-        std::string text;
-        char buffer[65536];
-        std::size_t count = 0;
-        while ((count = std::fread(buffer, 1, sizeof buffer, io.in)) > 0) {
-            text.append(buffer, count);
+    std::FILE* in = io.in;
+    std::FILE* opened = nullptr;
+    if (file != "-") {
+        opened = std::fopen(file.c_str(), "rb");
+        if (opened == nullptr) {
+            fmt::print(io.err, "ambleguard {}: cannot read {}: {}\n", command, printable(file),
+                       std::strerror(errno));
+            return std::nullopt;
         }
-        return text;
+        in = opened;
     }
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        fmt::print(io.err, "ambleguard {}: cannot read {}: {}\n", command, printable(file),
-                   std::strerror(errno));
+    const std::string name = file == "-" ? "standard input" : printable(file);
+    // A scenario is small; /dev/zero or an endless pipe must not take all memory.
+    std::string text;
+    char buffer[65536];
+    std::size_t count = 0;
+    bool tooLarge = false;
+    while ((count = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
+        if (text.size() + count > kMaxInputText) {
+            tooLarge = true;
+            break;
+        }
+        text.append(buffer, count);
+    }
+    const bool failed = std::ferror(in) != 0;
+    if (opened != nullptr) {
+        std::fclose(opened);
+    }
+    if (tooLarge) {
+        fmt::print(io.err, "ambleguard {}: {} is larger than {} MiB\n", command, name,
+                   kMaxInputText / (1024 * 1024));
         return std::nullopt;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) {
-        fmt::print(io.err, "ambleguard {}: cannot read {}\n", command, printable(file));
+    if (failed) {
+        fmt::print(io.err, "ambleguard {}: cannot read {}\n", command, name);
         return std::nullopt;
     }
-    return std::move(text).str();
+    return text;
 }
 
 }  // namespace ambleguard::cli

@@ -25,8 +25,12 @@ using Arguments = std::vector<std::string>;
 
 bool isHelpFlag(std::string_view arg);
 
-// The whole text of `file`, or of standard input for "-". A file that cannot be read is
-// reported on the error stream as "ambleguard COMMAND: cannot read FILE: reason".
+// The largest input readInputText takes.
+inline constexpr std::size_t kMaxInputText = std::size_t{16} * 1024 * 1024;
+
+// The whole text of `file`, or of standard input for "-". A file that cannot be read, or is
+// larger than kMaxInputText, is reported on the error stream ("ambleguard COMMAND: cannot read
+// FILE: reason").
 std::optional<std::string> readInputText(const std::string& file, std::string_view command,
                                          const Streams& io);
 

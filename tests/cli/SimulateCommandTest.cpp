@@ -43,6 +43,12 @@ TEST_F(SimulateCommandTest, RefusesWhatItCannotRunWithExitStatus2) {
     EXPECT_EQ(missing.status, 2);
     EXPECT_NE(missing.err.find("cannot read"), std::string::npos) << missing.err;
 
+    // An endless input is refused at a bound instead of filling memory.
+    auto endless = simulate({"/dev/zero"});
+    EXPECT_EQ(endless.status, 2);
+    EXPECT_NE(endless.err.find("/dev/zero is larger than 16 MiB"), std::string::npos)
+        << endless.err;
+
     auto malformed = simulate({write("bad.json", R"({"duration": 60, "devices": [
         {"id": "6F1C2A9E-4B7D-4E21-9C3A-5D8E7F012345", "rssi": [[0, -50]]},
         {"id": "AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE", "rssi": [[0, -50], [5, "loud"]]}]})")});

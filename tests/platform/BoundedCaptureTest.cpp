@@ -37,5 +37,23 @@ TEST(BoundedCaptureTest, ATailOfNothingKeepsOnlyTheStart) {
     EXPECT_EQ(capture.text(), "he\n[... 3 bytes left out ...]\n");
 }
 
+// Output that is text must stay text: the shortcut's log shows only valid UTF-8.
+TEST(BoundedCaptureTest, CutsNeverSplitACharacter) {
+    // "€" is three bytes: a head of 4 ends one byte into the second, a tail of 4 starts two
+    // bytes into a character.
+    BoundedCapture capture(4, 4);
+    for (int i = 0; i < 10; ++i) {
+        capture.append("\xE2\x82\xAC");
+    }
+    EXPECT_EQ(capture.text(), "\xE2\x82\xAC\n[... 24 bytes left out ...]\n\xE2\x82\xAC");
+
+    // A four-byte character cut in the head; ASCII around it is kept as it was.
+    BoundedCapture emoji(3, 2);
+    emoji.append(
+        "a\xF0\x9F\x98\x80"
+        "bcdef");
+    EXPECT_EQ(emoji.text(), "a\n[... 7 bytes left out ...]\nef");
+}
+
 }  // namespace
 }  // namespace ambleguard::posix

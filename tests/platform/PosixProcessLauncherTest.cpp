@@ -165,7 +165,9 @@ TEST_P(PosixProcessLauncherShutdown, GoingAwayDoesNotWaitForAChildThatNeverEnds)
     const auto fifo = dir.path() / "started";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const auto program = dir.path() / "forever";
-    std::ofstream(program) << "#!/bin/sh\necho $$ > \"$1\"\n" << GetParam() << "exec sleep 600\n";
+    // The outputs are closed (or not) before the child says it runs, so the launcher is gone
+    // only after the child's outputs are.
+    std::ofstream(program) << "#!/bin/sh\n" << GetParam() << "echo $$ > \"$1\"\nexec sleep 600\n";
     fs::permissions(program, fs::perms::owner_all);
 
     pid_t child = -1;

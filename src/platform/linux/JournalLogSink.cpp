@@ -1,5 +1,6 @@
 #include "platform/linux/JournalLogSink.h"
 
+#include "base/TextEscaping.h"
 #include "platform/posix/StreamSinks.h"
 
 #include <systemd/sd-journal.h>
@@ -29,10 +30,12 @@ void JournalLogSink::write(const LogRecord& record) {
     if (record.level < minimum_) {
         return;
     }
+    // Control and bidirectional characters from outside would reach whoever reads the journal.
+    const std::string text = printable(record.text);
     const std::string category(record.category);
     const std::string level(toString(record.level));
     // "%s" everywhere: the texts come from outside (device names) and must not be formats.
-    sd_journal_send("MESSAGE=%s", record.text.c_str(), "PRIORITY=%i", priority(record.level),
+    sd_journal_send("MESSAGE=%s", text.c_str(), "PRIORITY=%i", priority(record.level),
                     "SYSLOG_IDENTIFIER=%s", "ambleguard", "AMBLEGUARD_CATEGORY=%s",
                     category.c_str(), "AMBLEGUARD_LEVEL=%s", level.c_str(), nullptr);
 }

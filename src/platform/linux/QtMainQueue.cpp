@@ -13,11 +13,12 @@ namespace ambleguard::linuxdesktop {
 
 namespace {
 
+// Rounded up: work deferred to a deadline must never run before it.
 std::chrono::microseconds toMicros(double seconds) {
     if (!(seconds > 0)) {
         return std::chrono::microseconds(0);
     }
-    return toMicroseconds(seconds);
+    return waitMicroseconds(seconds);
 }
 
 }  // namespace

@@ -6,6 +6,39 @@
 
 namespace ambleguard::posix {
 
+namespace {
+
+bool isContinuation(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// Drops a UTF-8 sequence cut off at the end of `text`, so a cut never leaves half a character.
+void dropCutEnd(std::string& text) {
+    std::size_t start = text.size();
+    for (int back = 0; back < 4 && start > 0; ++back) {
+        --start;
+        if (!isContinuation(text[start])) {
+            const auto lead = static_cast<unsigned char>(text[start]);
+            const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+            if (text.size() - start < length) {
+                text.erase(start);
+            }
+            return;
+        }
+    }
+}
+
+// The same at the start: continuation bytes of a character whose start was dropped.
+void dropCutStart(std::string& text) {
+    std::size_t count = 0;
+    while (count < 3 && count < text.size() && isContinuation(text[count])) {
+        ++count;
+    }
+    text.erase(0, count);
+}
+
+}  // namespace
+
 BoundedCapture::BoundedCapture(std::size_t headLimit, std::size_t tailLimit)
     : headLimit_(headLimit), tailLimit_(tailLimit) {}
 
@@ -43,11 +76,16 @@ void BoundedCapture::append(std::string_view bytes) {
 
 std::string BoundedCapture::text() const {
     std::string out = head_;
+    std::string tail = tail_.substr(tailStart_) + tail_.substr(0, tailStart_);
     if (dropped_ > 0) {
-        out += fmt::format("\n[... {} bytes left out ...]\n", dropped_);
+        // The cuts fall on bytes; the text shown must stay whole characters.
+        const std::size_t kept = out.size() + tail.size();
+        dropCutEnd(out);
+        dropCutStart(tail);
+        const std::size_t leftOut = dropped_ + kept - out.size() - tail.size();
+        out += fmt::format("\n[... {} bytes left out ...]\n", leftOut);
     }
-    out.append(tail_, tailStart_, std::string::npos);
-    out.append(tail_, 0, tailStart_);
+    out += tail;
     return out;
 }
 
