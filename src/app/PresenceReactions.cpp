@@ -81,7 +81,9 @@ void PresenceReactions::handlePresenceEffect(const PresenceEngine::Effect& effec
                 log_.debug("Device not heard since wake - screen already locked");
                 return;
             }
-            log_.info("Device not heard since wake - acting on the departure");
+            log_.info("{} since wake - acting on the departure",
+                      gone->reason == PresenceEngine::GoneReason::weak ? "Device only heard faintly"
+                                                                       : "Device not heard");
         }
         handleDeviceGone(gone->reason);
     } else if (std::holds_alternative<PresenceEngine::Returned>(effect)) {

@@ -34,7 +34,6 @@ void PresenceEngine::ingest(int rssi, Instant time) {
     if (!readings_.empty() && time < readings_.back().time) {
         return;
     }
-    awaitingSince_.reset();
     readings_.push_back(Reading{time, rssi});
 }
 
@@ -156,8 +155,16 @@ PresenceEngine::Effects PresenceEngine::evaluate(Instant now, const PresenceThre
             awaitingSince_.reset();
         } else if (secondsBetween(*awaitingSince_, now) >=
                    t.strongSilenceLimit + t.lastSeenTimeout) {
-            awaitingSince_.reset();
-            effects.emplace_back(BecameGone{GoneReason::silent, /*unconfirmed=*/true});
+            // Whatever was heard since the wake must say "away" now, as it would have to for a
+            // present device; a signal between the thresholds keeps the wait going.
+            const auto evidence =
+                readings_.empty() ? std::optional(Evidence::silent) : evidenceAt(now, t);
+            if (evidence) {
+                awaitingSince_.reset();
+                effects.emplace_back(
+                    BecameGone{*evidence == Evidence::weak ? GoneReason::weak : GoneReason::silent,
+                               /*unconfirmed=*/true});
+            }
         }
     }
     if (readings_.empty()) {

@@ -74,10 +74,11 @@ class PresenceEngine {
     std::optional<Effect> force(State state);
 
     // The state was forced to gone without evidence (the computer slept), so no departure will
-    // follow from the readings. From `since`, if no reading arrives within the window a silent
-    // departure takes (the strong-silence limit plus the action delay), evaluate() reports a
-    // silent BecameGone with `unconfirmed` set; any reading, or a state other than gone, ends
-    // the wait. Nothing when sudden signal loss is suppressed, as silence never departs then.
+    // follow from the readings. From `since`, once the window a silent departure takes (the
+    // strong-silence limit plus the action delay) has passed, evaluate() reports a BecameGone
+    // with `unconfirmed` set as soon as the evidence says away: silent when nothing was heard,
+    // weak when only a faint signal was. A return (any state other than gone) ends the wait.
+    // Nothing when sudden signal loss is suppressed, as silence never departs then.
     void awaitConfirmation(Instant since);
 
     // Forgets the readings and the probe times, keeping the state (a different device was

@@ -234,6 +234,14 @@ TEST(ScenarioTest, APhoneThatLeftDuringSleepLocksTheScreenAfterWakeOnceTheWindow
     EXPECT_EQ(locked.logged("Device not heard since wake - screen already locked").size(), 1u);
     EXPECT_THAT(locked.actions("lockScreen"), IsEmpty());
 
+    // Still heard after the wake, but only faintly from the next room: a departure all the same.
+    Simulation faint(scenario(400, "[[0, -52], [99.9, -52], [100, -90]]", events));
+    const auto faintDepartures =
+        faint.logged("Device only heard faintly since wake - acting on the departure");
+    ASSERT_EQ(faintDepartures.size(), 1u);
+    EXPECT_GE(faintDepartures[0], 231);
+    EXPECT_EQ(faint.actions("lockScreen").size(), 1u);
+
     // The phone back on the desk at wake: no departure at all (the sleep-and-wake story).
     Simulation back(scenario(300, "[[0, -52]]", events));
     EXPECT_THAT(back.logged("Device not heard since wake"), IsEmpty());

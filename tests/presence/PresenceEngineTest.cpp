@@ -255,10 +255,30 @@ TEST_F(PresenceEngineTest, AfterAForcedGoneSilenceForTheDepartureWindowIsADepart
     EXPECT_TRUE(isGone());
     EXPECT_EQ(onlyStates(tick(2000)), none) << "reported once";
 
-    // Heard once after the wake, even faintly: no such departure.
+    // Heard after the wake, but only faintly (the owner in the next room): a weak departure,
+    // once the window has passed.
     engine.awaitConfirmation(at(3000));
-    read(3001, -95);
-    EXPECT_EQ(onlyStates(tick(3000 + window + 1)), none);
+    Engine::Effects faint;
+    for (double t = 3001; t <= 3000 + window + 5; t += 1) {
+        if (t < 3000 + window) {
+            EXPECT_EQ(onlyStates(read(t, -95)), none) << t;
+        } else {
+            const auto effects = onlyStates(read(t, -95));
+            faint.insert(faint.end(), effects.begin(), effects.end());
+        }
+    }
+    EXPECT_EQ(faint, (Engine::Effects{Engine::BecameGone{Engine::GoneReason::weak, true}}));
+
+    // A signal between the away and return thresholds says neither: no departure while it
+    // lasts, and silence after it departs as silence does.
+    engine.awaitConfirmation(at(3500));
+    const int between = static_cast<int>(thresholds.awayThreshold()) + 2;
+    ASSERT_LT(between, thresholds.returnThreshold());
+    for (double t = 3501; t <= 3500 + 3 * window; t += 1) {
+        EXPECT_EQ(onlyStates(read(t, between)), none) << t;
+    }
+    EXPECT_EQ(onlyStates(tick(3500 + 3 * window + thresholds.strongSilenceLimit + 1)),
+              (Engine::Effects{Engine::BecameGone{Engine::GoneReason::silent, true}}));
 
     // Back before the window ends: nothing either.
     engine.awaitConfirmation(at(4000));
