@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <string>
 
 namespace ambleguard {
 
@@ -25,6 +27,15 @@ class NotificationPermission {
     // Asks the user (where the system asks at all) for the `options` bits.
     virtual void requestAuthorization(std::uint32_t options,
                                       std::function<void(bool granted)> answer) = 0;
+
+    // What to tell a user whose notifications are refused, on a system where the reason is not
+    // a per-program switch in its settings (and a settings page would not help); nothing where
+    // it is.
+    struct RefusalAdvice {
+        std::string title;
+        std::string message;
+    };
+    virtual std::optional<RefusalAdvice> refusalAdvice() const { return std::nullopt; }
 };
 
 }  // namespace ambleguard

@@ -75,10 +75,12 @@ void NotificationPermissionFlow::store(bool allowed) {
 void NotificationPermissionFlow::showPermissionAlert() {
     AlertRequest alert;
     alert.style = AlertStyle::warning;
-    alert.title = std::string(kAlertTitle);
-    alert.message = std::string(kAlertMessage);
-    // A desktop without a notification settings page gets no button that leads nowhere.
-    const bool canOpen = settingsLink_.isAvailable();
+    const auto advice = permission_.refusalAdvice();
+    alert.title = advice ? advice->title : std::string(kAlertTitle);
+    alert.message = advice ? advice->message : std::string(kAlertMessage);
+    // A desktop without a notification settings page gets no button that leads nowhere, and
+    // neither does a refusal that no settings page can lift.
+    const bool canOpen = !advice && settingsLink_.isAvailable();
     if (canOpen) {
         alert.buttons.emplace_back(kOpenSettingsButton);
     }

@@ -1,5 +1,7 @@
 #include "ui/AlertOverlay.h"
 
+#include "presence/NotificationPermissionFlow.h"
+
 #include <QFile>
 #include <QMessageBox>
 #include <QProcess>
@@ -20,13 +22,6 @@ constexpr const char* kScreenSaverMessage =
     "3. Turn automatic locking on, with no delay\n\n"
     "Without this setting, your computer may not be properly secured when Ambleguard activates "
     "the screen saver.";
-
-constexpr const char* kNotificationTitle = "Notifications Permission Required";
-constexpr const char* kNotificationMessage =
-    "Ambleguard needs notification permissions to alert you when your device goes out of "
-    "range.\n\nTo enable notifications:\n1. Open your desktop's settings\n"
-    "2. Go to Notifications\n3. Find Ambleguard in the list\n4. Turn its notifications on\n\n"
-    "After enabling notifications, please try again.";
 
 bool sandboxed() {
     return QFile::exists(QStringLiteral("/.flatpak-info"));
@@ -85,10 +80,22 @@ QMessageBox* showAlert(QWidget* parent, AlertType type, Application& app) {
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setIcon(QMessageBox::Warning);
     box->setWindowModality(Qt::NonModal);
-    box->setWindowTitle(QString::fromUtf8(screenSaver ? kScreenSaverTitle : kNotificationTitle));
-    box->setText(QString::fromUtf8(screenSaver ? kScreenSaverTitle : kNotificationTitle));
-    box->setInformativeText(
-        QString::fromUtf8(screenSaver ? kScreenSaverMessage : kNotificationMessage));
+    // The notification texts are the permission flow's, with this platform's advice where it
+    // has its own.
+    const auto advice = app.ports().notificationPermission.refusalAdvice();
+    const QString title = screenSaver ? QString::fromUtf8(kScreenSaverTitle)
+                          : advice
+                              ? QString::fromStdString(advice->title)
+                              : QString::fromUtf8(NotificationPermissionFlow::kAlertTitle.data(),
+                                                  NotificationPermissionFlow::kAlertTitle.size());
+    const QString message =
+        screenSaver ? QString::fromUtf8(kScreenSaverMessage)
+        : advice    ? QString::fromStdString(advice->message)
+                    : QString::fromUtf8(NotificationPermissionFlow::kAlertMessage.data(),
+                                        NotificationPermissionFlow::kAlertMessage.size());
+    box->setWindowTitle(title);
+    box->setText(title);
+    box->setInformativeText(message);
 
     QPushButton* open = nullptr;
     std::function<void()> openSettings;
@@ -98,7 +105,7 @@ QMessageBox* showAlert(QWidget* parent, AlertType type, Application& app) {
                 QProcess::startDetached(command.program, command.arguments);
             };
         }
-    } else if (app.ports().notificationSettings.isAvailable()) {
+    } else if (!advice && app.ports().notificationSettings.isAvailable()) {
         // The notification page is the platform's, as for the permission flow's own alert.
         openSettings = [&app] { app.notificationPermission.onOpenNotificationSettings(); };
     }

@@ -62,6 +62,7 @@ TEST_F(FreedesktopNotifierTest, SameIdentifierReplacesAndHintsFollowTheRequest) 
         return qdbus_cast<QVariantMap>(calls[i].value(6).value<QDBusArgument>());
     };
     EXPECT_EQ(hints(0).value("urgency").toInt(), 1);
+    EXPECT_EQ(hints(0).value("desktop-entry").toString(), "ambleguard");
     EXPECT_FALSE(hints(0).contains("suppress-sound"));
     EXPECT_EQ(hints(1).value("urgency").toInt(), 2);
     EXPECT_EQ(hints(1).value("suppress-sound").toBool(), true);

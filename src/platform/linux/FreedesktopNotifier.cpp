@@ -62,6 +62,9 @@ void FreedesktopNotifier::deliver(NotificationRequest request, Completion comple
     const auto known = shownIds_->find(request.identifier);
     const std::uint32_t replaces = known != shownIds_->end() ? known->second : 0;
     QVariantMap hints;
+    // Names the installed desktop entry, so the desktop files the notification under the
+    // program (GNOME lists programs in its notification settings by it).
+    hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("ambleguard"));
     hints.insert(QStringLiteral("urgency"),
                  QVariant::fromValue<uchar>(urgency(request.interruptionLevel)));
     if (!request.playsSound) {

@@ -52,6 +52,15 @@ class ServicePresenceNotificationPermission final : public NotificationPermissio
         const bool available = serviceAvailable_();
         mainQueue_.post([answer = std::move(answer), available] { answer(available); });
     }
+    // Refused only when no notification service runs, which no settings page changes.
+    std::optional<RefusalAdvice> refusalAdvice() const override {
+        return RefusalAdvice{
+            "No Notification Service",
+            "Ambleguard needs the desktop's notification service to alert you when your device "
+            "goes out of range, and none is running.\n\nGNOME and KDE Plasma have one built "
+            "in; on other desktops, start one (for example dunst or mako).\n\nAfter starting "
+            "it, please try again."};
+    }
 
   private:
     MainQueue& mainQueue_;
