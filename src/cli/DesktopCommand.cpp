@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QMessageBox>
 #include <QSocketNotifier>
 
 #include <fmt/format.h>
@@ -122,14 +123,36 @@ int runDesktopProgram(int argc, char** argv, const Arguments& args) {
     posix::SystemClock clock;
     linuxdesktop::DesktopLogSink instanceLog(clock, LogLevel::info);
     AppShell* shell = nullptr;
-    linuxdesktop::SingleInstance instance(QDBusConnection::sessionBus(), instanceLog, [&shell] {
-        if (shell != nullptr) {
-            shell->activate();
-        }
-    });
-    if (instance.claim() == linuxdesktop::SingleInstance::Claim::another) {
-        fmt::print(stderr, "ambleguard is already running; asked it to show itself\n");
-        return kExitOk;
+    linuxdesktop::SingleInstance instance(QDBusConnection::sessionBus(), instanceLog,
+                                          [&shell, headless] {
+                                              if (shell != nullptr) {
+                                                  shell->activate();
+                                              }
+                                              return !headless;
+                                          });
+    switch (instance.claim()) {
+        case linuxdesktop::SingleInstance::Claim::another:
+            fmt::print(stderr, "ambleguard is already running; asked it to show itself\n");
+            return kExitOk;
+        case linuxdesktop::SingleInstance::Claim::anotherHeadless:
+            // Typically the systemd user service: starting from the launcher would otherwise
+            // seem to do nothing at all.
+            {
+                const char* text =
+                    "Ambleguard is already running without a window (for example as the systemd "
+                    "user service). To use the tray instead, stop it first: systemctl --user stop "
+                    "ambleguard";
+                fmt::print(stderr, "{}\n", text);
+                if (!headless) {
+                    // Started from the launcher, nobody reads standard error.
+                    QMessageBox::information(nullptr, QStringLiteral("Ambleguard"),
+                                             QString::fromUtf8(text));
+                }
+                return kExitOk;
+            }
+        case linuxdesktop::SingleInstance::Claim::first:
+        case linuxdesktop::SingleInstance::Claim::unchecked:
+            break;
     }
 
     linuxdesktop::LinuxPlatformOptions options;

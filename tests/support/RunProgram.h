@@ -36,14 +36,18 @@ inline std::string slurp(const std::filesystem::path& path) {
     return buffer.str();
 }
 
-// Runs the built `ambleguard` (its path comes from the test's environment) with `args`, its
-// settings under `configHome`, optional standard input, and captures both outputs.
+// Runs the built `ambleguard` (its path comes from AMBLEGUARD_BINARY, which CTest sets) with
+// `args`, its settings under `configHome`, optional standard input, and captures both outputs.
 inline ProgramResult runAmbleguard(const std::vector<std::string>& args,
                                    const std::filesystem::path& configHome,
                                    const std::string& input = "") {
     const char* binary = std::getenv("AMBLEGUARD_BINARY");
-    std::string command = "XDG_CONFIG_HOME=" + shellQuote(configHome.string()) + " " +
-                          shellQuote(binary != nullptr ? binary : "ambleguard");
+    if (binary == nullptr || *binary == '\0') {
+        // Never whatever `ambleguard` happens to be installed: that would test another build.
+        return {-1, "", "AMBLEGUARD_BINARY is not set (CTest sets it to the built program)"};
+    }
+    std::string command =
+        "XDG_CONFIG_HOME=" + shellQuote(configHome.string()) + " " + shellQuote(binary);
     for (const auto& arg : args) {
         command += " " + shellQuote(arg);
     }

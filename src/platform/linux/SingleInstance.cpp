@@ -6,7 +6,7 @@
 namespace ambleguard::linuxdesktop {
 
 SingleInstance::SingleInstance(QDBusConnection sessionBus, LogSink& logSink,
-                               std::function<void()> show)
+                               std::function<bool()> show)
     : bus_(std::move(sessionBus)), log_(logSink, "App"), show_(std::move(show)) {}
 
 SingleInstance::~SingleInstance() {
@@ -36,15 +36,19 @@ SingleInstance::Claim SingleInstance::claim() {
     if (answer.type() == QDBusMessage::ErrorMessage) {
         log_.error("Another instance holds {} but did not answer: {}", kServiceName,
                    answer.errorMessage().toStdString());
+        return Claim::another;
+    }
+    const auto arguments = answer.arguments();
+    if (!arguments.isEmpty() && arguments.first().typeId() == QMetaType::Bool &&
+        !arguments.first().toBool()) {
+        return Claim::anotherHeadless;
     }
     return Claim::another;
 }
 
-void SingleInstance::Show() {
+bool SingleInstance::Show() {
     log_.info("Another start of the program asked this instance to show itself");
-    if (show_) {
-        show_();
-    }
+    return show_ && show_();
 }
 
 }  // namespace ambleguard::linuxdesktop

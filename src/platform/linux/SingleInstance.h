@@ -21,6 +21,8 @@ class SingleInstance final : public QObject {
         first,
         // Another instance runs and was asked to show itself.
         another,
+        // Another instance runs without a window (headless), so it has nothing to show.
+        anotherHeadless,
         // No session bus: nothing can tell two instances apart.
         unchecked,
     };
@@ -28,18 +30,20 @@ class SingleInstance final : public QObject {
     static constexpr const char* kServiceName = "com.quillon.Ambleguard";
     static constexpr const char* kObjectPath = "/com/quillon/Ambleguard";
 
-    SingleInstance(QDBusConnection sessionBus, LogSink& logSink, std::function<void()> show);
+    // `show` brings this instance's window forward; false when it runs without one.
+    SingleInstance(QDBusConnection sessionBus, LogSink& logSink, std::function<bool()> show);
     ~SingleInstance() override;
 
     Claim claim();
 
   public Q_SLOTS:
-    Q_SCRIPTABLE void Show();
+    // True when a window was shown.
+    Q_SCRIPTABLE bool Show();
 
   private:
     QDBusConnection bus_;
     Logger log_;
-    std::function<void()> show_;
+    std::function<bool()> show_;
     bool owned_ = false;
 };
 
