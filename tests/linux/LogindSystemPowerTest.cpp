@@ -96,6 +96,34 @@ TEST_F(LogindSystemPowerTest, ScreensWakeWhenTheScreenSaverEnds) {
     EXPECT_EQ(wakes, 1);  // the saver starting is no wake
 }
 
+// GNOME's displays powering up again: a wake. Going into power saving is none, and the screen
+// saver ending just after is the same wake, told once.
+TEST_F(LogindSystemPowerTest, ScreensWakeWhenGnomesDisplaysPowerUp) {
+    ASSERT_TRUE(
+        buses.startMock({"", "org.gnome.Mutter.DisplayConfig", "/org/gnome/Mutter/DisplayConfig",
+                         "org.gnome.Mutter.DisplayConfig", TestBus::session, ""}));
+    ASSERT_TRUE(buses.startTemplate("gnome_screensaver"));
+    const auto display = buses.mock(TestBus::session, "org.gnome.Mutter.DisplayConfig",
+                                    "/org/gnome/Mutter/DisplayConfig");
+    display.addProperty("org.gnome.Mutter.DisplayConfig", "PowerSaveMode", 0);
+    LogindSystemPower power(buses.connect(TestBus::system), buses.connect(TestBus::session),
+                            mainQueue, log);
+    int wakes = 0;
+    auto observer = power.observe(PowerNotice::screensDidWake, [&] { ++wakes; });
+
+    display.updateProperties("org.gnome.Mutter.DisplayConfig", {{"PowerSaveMode", 3}});
+    test::processEventsFor(std::chrono::milliseconds(200));
+    EXPECT_EQ(wakes, 0);
+    display.updateProperties("org.gnome.Mutter.DisplayConfig", {{"PowerSaveMode", 0}});
+    ASSERT_TRUE(waitUntil([&] { return wakes >= 1; }));
+    const auto saver =
+        buses.mock(TestBus::session, "org.gnome.ScreenSaver", "/org/gnome/ScreenSaver");
+    saver.callOk("org.gnome.ScreenSaver", "SetActive", {true});
+    saver.callOk("org.gnome.ScreenSaver", "SetActive", {false});
+    test::processEventsFor(std::chrono::milliseconds(200));
+    EXPECT_EQ(wakes, 1);
+}
+
 TEST_F(LogindSystemPowerTest, WithoutADelayTheFailureIsLoggedOnce) {
     manager().addMethod("org.freedesktop.login1.Manager", "Inhibit", "ssss", "h",
                         "raise dbus.exceptions.DBusException('no', "

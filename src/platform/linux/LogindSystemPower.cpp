@@ -2,6 +2,8 @@
 
 #include "platform/linux/DBusCalls.h"
 
+#include <QDBusArgument>
+
 namespace ambleguard::linuxdesktop {
 
 namespace {
@@ -26,6 +28,12 @@ LogindSystemPower::LogindSystemPower(QDBusConnection systemBus, QDBusConnection 
                          QStringLiteral("ActiveChanged"), this,
                          SLOT(onScreenSaverActiveChanged(QDBusMessage)));
     }
+    // GNOME says when its displays power up again (the screen saver only ends at unlock there).
+    session_.connect(QStringLiteral("org.gnome.Mutter.DisplayConfig"),
+                     QStringLiteral("/org/gnome/Mutter/DisplayConfig"),
+                     QStringLiteral("org.freedesktop.DBus.Properties"),
+                     QStringLiteral("PropertiesChanged"), this,
+                     SLOT(onDisplayConfigChanged(QDBusMessage)));
     takeSleepDelay();
 }
 
@@ -69,8 +77,31 @@ void LogindSystemPower::onPrepareForSleep(const QDBusMessage& message) {
 
 void LogindSystemPower::onScreenSaverActiveChanged(const QDBusMessage& message) {
     if (message.signature() == QLatin1String("b") && !message.arguments().at(0).toBool()) {
-        screensDidWake_.emit();
+        screensWoke();
     }
+}
+
+void LogindSystemPower::onDisplayConfigChanged(const QDBusMessage& message) {
+    if (message.arguments().size() < 2 ||
+        message.arguments().at(0).toString() != QLatin1String("org.gnome.Mutter.DisplayConfig")) {
+        return;
+    }
+    const auto changed = qdbus_cast<QVariantMap>(message.arguments().at(1));
+    const auto mode = changed.find(QStringLiteral("PowerSaveMode"));
+    // 0 is on; 1 to 3 are the standby, suspend and off power-saving states.
+    if (mode != changed.end() && mode->toInt() == 0) {
+        screensWoke();
+    }
+}
+
+void LogindSystemPower::screensWoke() {
+    // One wake can be told twice (the displays power up, then the screen saver ends).
+    const auto now = std::chrono::steady_clock::now();
+    if (lastScreensWake_ && now - *lastScreensWake_ < kSameScreensWake) {
+        return;
+    }
+    lastScreensWake_ = now;
+    screensDidWake_.emit();
 }
 
 Signal<>& LogindSystemPower::signalFor(PowerNotice notice) {

@@ -11,6 +11,9 @@
 #include <QDBusUnixFileDescriptor>
 #include <QObject>
 
+#include <chrono>
+#include <optional>
+
 namespace ambleguard::linuxdesktop {
 
 // Sleep and wake from logind's PrepareForSleep, and the displays waking from the screen
@@ -36,9 +39,14 @@ class LogindSystemPower final : public QObject, public SystemPower {
   private Q_SLOTS:
     void onPrepareForSleep(const QDBusMessage& message);
     void onScreenSaverActiveChanged(const QDBusMessage& message);
+    void onDisplayConfigChanged(const QDBusMessage& message);
 
   private:
+    // Notices of the screens waking this close together are one wake.
+    static constexpr std::chrono::seconds kSameScreensWake{2};
+
     void takeSleepDelay();
+    void screensWoke();
     Signal<>& signalFor(PowerNotice notice);
 
     QDBusConnection system_;
@@ -50,6 +58,7 @@ class LogindSystemPower final : public QObject, public SystemPower {
     Signal<> willSleep_;
     Signal<> didWake_;
     Signal<> screensDidWake_;
+    std::optional<std::chrono::steady_clock::time_point> lastScreensWake_;
     LivenessToken liveness_;
 };
 
