@@ -3,6 +3,7 @@
 #include "platform/sim/RecordingLogSink.h"
 #include "platform/sim/SimClock.h"
 #include "platform/sim/SimMainLoop.h"
+#include "support/linux/XvfbServer.h"
 
 #include <gtest/gtest.h>
 
@@ -10,29 +11,19 @@
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#include <csignal>
-
-#include <chrono>
+#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace ambleguard::linuxdesktop {
 namespace {
 
 char32_t codePointOf(KeySym keysym) {
+    // Unicode keysyms carry the character; Latin-1 ones (and Backspace, Return) are kept as is.
     if (keysym >= 0x01000000) {
         return static_cast<char32_t>(keysym - 0x01000000);
     }
-    if (keysym == XK_BackSpace || keysym == XK_Return) {
-        return static_cast<char32_t>(keysym);
-    }
-    return static_cast<char32_t>(keysym);  // Latin-1
+    return static_cast<char32_t>(keysym);
 }
 
 // A private Xvfb and a focused window of our own that records the characters it receives, read
@@ -40,23 +31,12 @@ char32_t codePointOf(KeySym keysym) {
 class XTestKeyInjectorTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (::access("/usr/bin/Xvfb", X_OK) != 0) {
+        if (!test::XvfbServer::installed()) {
             GTEST_SKIP() << "Xvfb is not installed";
         }
-        display_ = ":" + std::to_string(600 + ::getpid() % 400);
-        std::vector<std::string> args = {"/usr/bin/Xvfb", display_, "-nolisten", "tcp"};
-        std::vector<char*> argv;
-        for (auto& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        ASSERT_EQ(::posix_spawn(&server_, argv[0], nullptr, nullptr, argv.data(), environ), 0);
-        for (int attempt = 0; attempt < 100 && client_ == nullptr; ++attempt) {
-            client_ = XOpenDisplay(display_.c_str());
-            if (client_ == nullptr) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));  // server start-up
-            }
-        }
+        server_ = std::make_unique<test::XvfbServer>(600);
+        ASSERT_TRUE(server_->ready());
+        client_ = XOpenDisplay(server_->display().c_str());
         ASSERT_NE(client_, nullptr);
         window_ = XCreateSimpleWindow(client_, DefaultRootWindow(client_), 0, 0, 100, 100, 0, 0, 0);
         XSelectInput(client_, window_, KeyPressMask | StructureNotifyMask);
@@ -68,7 +48,7 @@ class XTestKeyInjectorTest : public ::testing::Test {
         XSetInputFocus(client_, window_, RevertToParent, CurrentTime);
         XSync(client_, False);
 
-        injector_ = XTestKeyInjector::open(display_, loop_, log_, [this] { ++posted_; });
+        injector_ = XTestKeyInjector::open(server_->display(), loop_, log_, [this] { ++posted_; });
         ASSERT_NE(injector_, nullptr);
     }
 
@@ -77,10 +57,7 @@ class XTestKeyInjectorTest : public ::testing::Test {
         if (client_ != nullptr) {
             XCloseDisplay(client_);
         }
-        if (server_ > 0) {
-            ::kill(server_, SIGTERM);
-            ::waitpid(server_, nullptr, 0);
-        }
+        server_.reset();
     }
 
     // Every character received so far (Backspace and Return as their keysyms).
@@ -107,8 +84,7 @@ class XTestKeyInjectorTest : public ::testing::Test {
         return result;
     }
 
-    std::string display_;
-    pid_t server_ = -1;
+    std::unique_ptr<test::XvfbServer> server_;
     Display* client_ = nullptr;
     Window window_ = 0;
     sim::SimClock clock_;

@@ -84,6 +84,21 @@ TEST_F(JsonSettingsFileTest, CorruptFileIsKeptAsideNeverOverwrittenAndDefaultsAp
     EXPECT_FALSE(fs::exists(path));
 }
 
+// A peek ahead of the store reads one value and touches nothing, so the store's own load still
+// finds (and reports) whatever is wrong with the file.
+TEST_F(JsonSettingsFileTest, APeekReadsOneValueAndLeavesEverythingAsItWas) {
+    EXPECT_EQ(posix::JsonSettingsFile::peek(path, "unlockByTyping"), std::nullopt);  // no file
+    writeRaw(R"({"unlockByTyping": true, "lockMode": "Lock Screen"})");
+    EXPECT_EQ(posix::JsonSettingsFile::peek(path, "unlockByTyping"), SettingValue(true));
+    EXPECT_EQ(posix::JsonSettingsFile::peek(path, "absent"), std::nullopt);
+
+    writeRaw("{\"unlockByTyping\": tru");
+    EXPECT_EQ(posix::JsonSettingsFile::peek(path, "unlockByTyping"), std::nullopt);
+    EXPECT_EQ(folderEntries(), std::vector<fs::path>{path});
+    posix::JsonSettingsFile file(path, clock);
+    EXPECT_EQ(file.load().problems.size(), 1u);  // still the store's to report
+}
+
 TEST_F(JsonSettingsFileTest, UnsupportedValuesReadAsAbsentButStayInTheFile) {
     writeRaw(R"({"canScan": true, "odd": [1, 2], "lastScreenLockTime": {"date": "not a date"}})");
     {
