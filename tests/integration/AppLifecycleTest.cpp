@@ -91,9 +91,13 @@ TEST(AppLifecycleTest, AnOnboardedLaunchStartsScanningThroughTheGateHalfASecondL
     EXPECT_TRUE(w.scanning());
 
     // One check 2 s after the menu bar appears, then one every 6 hours.
-    w.platform.loop.advanceBy(1.4);
+    w.platform.loop.advanceBy(1.399);
+    EXPECT_EQ(w.platform.http.requests().size(), 0u);
+    w.platform.loop.advanceBy(0.001);
     EXPECT_EQ(w.platform.http.requests().size(), 1u);
-    w.platform.loop.advanceBy(AppDelegate::kUpdateCheckInterval - 2.0);
+    w.platform.loop.advanceBy(AppDelegate::kUpdateCheckInterval - 2.001);
+    EXPECT_EQ(w.platform.http.requests().size(), 1u);
+    w.platform.loop.advanceBy(0.001);
     EXPECT_EQ(w.platform.http.requests().size(), 2u);
 }
 
