@@ -7,9 +7,10 @@
 
 namespace ambleguard::ui {
 
-AgreementPage::AgreementPage(MainQueue& mainQueue, std::function<void()> quit, QWidget* parent)
+AgreementPage::AgreementPage(MainQueue& mainQueue, bool checksForUpdates,
+                             std::function<void()> quit, QWidget* parent)
     : OnboardingPage(tr("Thank you for choosing Ambleguard!"), parent) {
-    auto* text = new QLabel(agreementText(), this);
+    auto* text = new QLabel(agreementText(checksForUpdates), this);
     text->setTextFormat(Qt::RichText);
     text->setWordWrap(true);
     text->setAccessibleName(tr("Agreement"));
@@ -26,12 +27,16 @@ AgreementPage::AgreementPage(MainQueue& mainQueue, std::function<void()> quit, Q
     allowAccept_ = mainQueue.postAfter(kAcceptDelay, [accept] { accept->setEnabled(true); });
 }
 
-QString AgreementPage::agreementText() {
+QString AgreementPage::agreementText(bool checksForUpdates) {
     // Rich text so that the heading is bold and each point is its own line.
     const QString points[] = {
         tr("Due to the nature of Bluetooth, this may occasionally cause early locks or delays"),
         tr("Phones and watches must be paired with this computer"),
-        tr("Everything stays on your devices - no data sent anywhere"),
+        // A build that looks for updates asks its version service; saying nothing is sent would
+        // be untrue there.
+        checksForUpdates ? tr("Everything stays on your devices - the only thing sent is a "
+                              "check for a newer version, with a random identifier")
+                         : tr("Everything stays on your devices - no data sent anywhere"),
     };
     QString html = QStringLiteral("<p>%1</p><p><b>%2</b></p><p>")
                        .arg(tr("Ambleguard automatically locks your computer when you walk away, "

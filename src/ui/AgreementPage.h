@@ -16,11 +16,13 @@ class AgreementPage final : public OnboardingPage {
   public:
     static constexpr double kAcceptDelay = 1.0;
 
-    AgreementPage(MainQueue& mainQueue, std::function<void()> quit, QWidget* parent = nullptr);
+    AgreementPage(MainQueue& mainQueue, bool checksForUpdates, std::function<void()> quit,
+                  QWidget* parent = nullptr);
 
     void leave() override { allowAccept_.cancel(); }
 
-    static QString agreementText();
+    // `checksForUpdates`: this build asks a version service for newer versions.
+    static QString agreementText(bool checksForUpdates);
 
   private:
     ScopedTimer allowAccept_;

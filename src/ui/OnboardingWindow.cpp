@@ -83,7 +83,8 @@ OnboardingPage* OnboardingWindow::makePage(OnboardingScreen screen) {
     switch (screen) {
         case OnboardingScreen::agreement:
             return new AgreementPage(
-                app_.ports().mainQueue, [this] { app_.delegate.quitNow(); }, this);
+                app_.ports().mainQueue, !app_.ports().program.updateEndpoint.empty(),
+                [this] { app_.delegate.quitNow(); }, this);
         case OnboardingScreen::permissions:
             return new PermissionsPage(app_, BluetoothSettingsLink::forThisDesktop(), this);
         case OnboardingScreen::deviceSelection:

@@ -155,6 +155,14 @@ TEST(OnboardingWindow, WalksTheScreensInOrderAndReportsCompletionAtTheEnd) {
     EXPECT_EQ(run.closed, 0);
 }
 
+// The promise about data must hold for the build: one that checks for updates does send that.
+TEST(OnboardingWindow, TheAgreementSaysWhatLeavesTheComputer) {
+    EXPECT_TRUE(AgreementPage::agreementText(false).contains("no data sent anywhere"));
+    const QString checking = AgreementPage::agreementText(true);
+    EXPECT_FALSE(checking.contains("no data sent"));
+    EXPECT_TRUE(checking.contains("check for a newer version"));
+}
+
 TEST(OnboardingWindow, QuitEndsTheProgramAndClosingReportsOnce) {
     FirstRun run;
     run.click(QStringLiteral("Quit"));
