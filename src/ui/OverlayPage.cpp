@@ -92,6 +92,14 @@ QFont captionFont(const QFont& body) {
     return scaledFont(body, 11);
 }
 
+ToneLabel* indentedNote(QVBoxLayout* layout, const QString& text, const QFont& base) {
+    auto* note = new ToneLabel(text);
+    note->setFont(captionFont(base));
+    note->setContentsMargins(24, 0, 0, 0);
+    layout->addWidget(note);
+    return note;
+}
+
 QVBoxLayout* addBlock(QVBoxLayout* column) {
     auto* block = new QVBoxLayout();
     block->setSpacing(6);

@@ -53,4 +53,9 @@ QFont captionFont(const QFont& body);
 // A group of rows that reads as one block: a heading and its rows, 6 px apart.
 QVBoxLayout* addBlock(QVBoxLayout* column);
 
+class ToneLabel;
+// An explanation under the check box or radio button just added to `layout`, in caption size
+// and in line with the control's text.
+ToneLabel* indentedNote(QVBoxLayout* layout, const QString& text, const QFont& base);
+
 }  // namespace ambleguard::ui

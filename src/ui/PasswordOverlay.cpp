@@ -5,6 +5,8 @@
 #include "ui/OverlayPage.h"
 #include "ui/ToneLabel.h"
 
+#include <QCheckBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -58,6 +60,20 @@ PasswordOverlay::PasswordOverlay(Application& app, QWidget* parent)
         QStringLiteral("Auto-unlock feature is experimental and may not work reliably."));
     warning->setTone(StatusColour::orange);
     intro->addWidget(warning);
+
+    // Wayland lets no program type into the lock screen, so the choice exists only elsewhere.
+    if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        auto* choice = new QCheckBox(QStringLiteral("Type the password into the lock screen"));
+        choice->setAccessibleName(QStringLiteral("Type the password"));
+        choice->setChecked(app_.settings.boolForKey(keys::unlockByTyping));
+        intro->addWidget(choice);
+        indentedNote(intro,
+                     QStringLiteral("For X11 lock screens that ignore the session's unlock "
+                                    "request. Takes effect the next time Ambleguard starts."),
+                     font());
+        connect(choice, &QCheckBox::toggled, this,
+                [this](bool on) { app_.settings.setBool(keys::unlockByTyping, on); });
+    }
 
     if (typing()) {
         QVBoxLayout* entry = addBlock(column());

@@ -67,15 +67,6 @@ QFont boldFont(QFont font) {
     return font;
 }
 
-ToneLabel* indentedNote(QVBoxLayout* layout, const QString& text, const QFont& base) {
-    auto* note = new ToneLabel(text);
-    note->setFont(captionFont(base));
-    // Under the control it explains, in line with the control's text.
-    note->setContentsMargins(24, 0, 0, 0);
-    layout->addWidget(note);
-    return note;
-}
-
 }  // namespace
 
 SettingsOverlay::SettingsOverlay(Application& app, QWidget* parent)

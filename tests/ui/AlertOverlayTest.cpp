@@ -1,6 +1,7 @@
 #include "ui/AlertOverlay.h"
 
 #include "OverlayTestSupport.h"
+#include "presence/NotificationPermissionFlow.h"
 
 #include <QMessageBox>
 #include <QPointer>
@@ -39,11 +40,8 @@ TEST(AlertOverlay, NotificationAlertOpensTheDesktopsPageAndDoesNotBlock) {
     ASSERT_TRUE(box);
     EXPECT_EQ(box->windowModality(), Qt::NonModal);
     EXPECT_EQ(box->text(), "Notifications Permission Required");
-    EXPECT_EQ(box->informativeText(),
-              "Ambleguard needs notification permissions to alert you when your device goes out "
-              "of range.\n\nTo enable notifications:\n1. Open your desktop's settings\n"
-              "2. Go to Notifications\n3. Find Ambleguard in the list\n"
-              "4. Turn its notifications on\n\nAfter enabling notifications, please try again.");
+    // The permission flow's own text: the simulated platform has a per-program switch.
+    EXPECT_EQ(box->informativeText().toStdString(), NotificationPermissionFlow::kAlertMessage);
     EXPECT_EQ(test::buttonTexts(box), (QStringList{"I'll Set This Later", "Open Settings"}));
     ASSERT_TRUE(test::clickButton(box, "Open Settings"));
     EXPECT_EQ(world.platform.notificationSettings.opened(), 1);

@@ -2,6 +2,7 @@
 
 #include "OverlayTestSupport.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -57,6 +58,22 @@ TEST_F(PasswordOverlayTest, SaveNeedsTextThenStoresTurnsAutoUnlockOnAndCloses) {
     EXPECT_TRUE(settings.boolForKey(keys::autoUnlockEnabled));
     EXPECT_EQ(closed.count(), 1);
     EXPECT_TRUE(overlay.passwordField()->text().isEmpty());
+}
+
+// The choice of typing is stored for the next start; the page itself keeps today's method.
+TEST_F(PasswordOverlayTest, TheChoiceToTypeIsStoredForTheNextStart) {
+    PasswordOverlay overlay(*world.app);
+    auto* choice = widgetNamed<QCheckBox>(&overlay, "Type the password");
+    ASSERT_NE(choice, nullptr);
+    EXPECT_FALSE(choice->isChecked());
+    choice->click();
+    EXPECT_TRUE(settings.boolForKey(keys::unlockByTyping));
+    choice->click();
+    EXPECT_EQ(settings.storedValue(keys::unlockByTyping), SettingValue(false));
+
+    settings.setBool(keys::unlockByTyping, true);
+    PasswordOverlay again(*world.app);
+    EXPECT_TRUE(widgetNamed<QCheckBox>(&again, "Type the password")->isChecked());
 }
 
 TEST_F(PasswordOverlayTest, AFailedSaveSaysSoAndStaysOpen) {
