@@ -48,8 +48,9 @@ std::vector<char32_t> codePoints(std::u16string_view units) {
 
 struct XTestKeyInjector::Connection {
     Display* display = nullptr;
-    // Spare codes that now carry one of our characters.
+    // Spare codes that now carry one of our characters, and which character each carries.
     std::set<KeyCode> mapped;
+    std::map<char32_t, KeyCode> assigned;
 };
 
 std::unique_ptr<XTestKeyInjector> XTestKeyInjector::open(const std::string& displayName,
@@ -134,42 +135,41 @@ void XTestKeyInjector::pressCarrying(std::u16string_view units) {
         log_.error("Could not read the keyboard mapping; nothing typed");
         return;
     }
-    // Codes the layout leaves empty, and the ones we filled before.
-    std::vector<KeyCode> spare;
+    // Codes the layout leaves empty (the ones we filled are not: they keep their characters).
+    std::vector<KeyCode> empty;
     for (int code = minCode; code <= maxCode; ++code) {
         const KeySym* syms = layout + static_cast<std::ptrdiff_t>(code - minCode) * perCode;
-        const bool empty =
-            std::all_of(syms, syms + perCode, [](KeySym s) { return s == NoSymbol; });
-        if (empty || connection_->mapped.contains(static_cast<KeyCode>(code))) {
-            spare.push_back(static_cast<KeyCode>(code));
+        if (std::all_of(syms, syms + perCode, [](KeySym s) { return s == NoSymbol; })) {
+            empty.push_back(static_cast<KeyCode>(code));
         }
     }
     XFree(layout);
-    if (spare.empty()) {
+    if (empty.empty() && connection_->assigned.empty()) {
         log_.error("The keyboard mapping has no free key code to type with; nothing typed");
         return;
     }
 
-    // Characters take spare codes in order of first use; when a run holds more distinct
-    // characters than there are spare codes, the codes are filled again for the rest.
-    std::map<char32_t, KeyCode> assigned;
-    std::size_t nextSpare = 0;
+    // A character keeps its code until the codes are emptied, so a client that reads the
+    // mapping late still finds every character typed so far. Only when more distinct characters
+    // come than there are free codes are the codes filled again.
+    std::size_t nextEmpty = 0;
     for (const char32_t c : codePoints(units)) {
-        auto it = assigned.find(c);
-        if (it == assigned.end()) {
-            if (nextSpare == spare.size()) {
+        auto it = connection_->assigned.find(c);
+        if (it == connection_->assigned.end()) {
+            if (nextEmpty == empty.size()) {
                 XSync(display, False);
-                assigned.clear();
-                nextSpare = 0;
+                empty.assign(connection_->mapped.begin(), connection_->mapped.end());
+                connection_->assigned.clear();
+                nextEmpty = 0;
             }
-            const KeyCode code = spare[nextSpare++];
+            const KeyCode code = empty[nextEmpty++];
             // The same symbol on both levels, so Shift or Caps Lock changes nothing.
             KeySym syms[2] = {keysymForCodePoint(c), keysymForCodePoint(c)};
             XChangeKeyboardMapping(display, code, 2, syms, 1);
             connection_->mapped.insert(code);
             // The server must hold the mapping before the key event that uses it.
             XSync(display, False);
-            it = assigned.emplace(c, code).first;
+            it = connection_->assigned.emplace(c, code).first;
         }
         postPress(it->second);
     }
@@ -184,6 +184,7 @@ void XTestKeyInjector::releaseScratchKeys() {
         XChangeKeyboardMapping(display, code, 2, none, 1);
     }
     connection_->mapped.clear();
+    connection_->assigned.clear();
     XSync(display, False);
 }
 
