@@ -15,9 +15,9 @@ namespace ambleguard::linuxdesktop {
 //
 // Text carried by a press may hold any character, including ones no key of the user's layout
 // produces: each character goes out on a spare key code (one the layout leaves empty) that is
-// mapped to it for the moment. The spare codes are emptied again a moment after the last press,
-// once the lock screen has read the mapping; X clients read a changed mapping lazily, so
-// emptying them at once could make the lock screen see the wrong character.
+// mapped to it. A character keeps its code, and no code changes its character, until the codes
+// are emptied a moment after the last press: X clients read a changed mapping lazily, so a lock
+// screen reading late would otherwise see the wrong character.
 //
 // Main thread only.
 class XTestKeyInjector final : public KeyInjector {
