@@ -46,7 +46,7 @@ std::optional<std::string> readInputText(const std::string& file, std::string_vi
     }
     if (tooLarge) {
         fmt::print(io.err, "ambleguard {}: {} is larger than {} MiB\n", command, name,
-                   kMaxInputText / (1024 * 1024));
+                   kMaxInputText / (std::size_t{1024} * 1024));
         return std::nullopt;
     }
     if (failed) {
