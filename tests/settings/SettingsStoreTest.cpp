@@ -132,7 +132,7 @@ TEST(SettingsKeyTableTest, EveryKeyIsListedOnceWithADefaultOfItsOwnType) {
             EXPECT_EQ(typeOf(*entry.boundDefault), entry.type) << entry.name;
         }
     }
-    EXPECT_EQ(names.size(), 59u);
+    EXPECT_EQ(names.size(), 60u);
     ASSERT_NE(findSettingKey("scheduleEndHour"), nullptr);
     EXPECT_EQ(findSettingKey("scheduleEndHour")->type, SettingType::integer);
     EXPECT_EQ(findSettingKey("nope"), nullptr);

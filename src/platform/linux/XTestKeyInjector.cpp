@@ -5,6 +5,7 @@
 #include <X11/keysym.h>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <set>
 #include <vector>
@@ -153,7 +154,8 @@ void XTestKeyInjector::pressCarrying(std::u16string_view units) {
     // mapping late still finds every character typed so far. Only when more distinct characters
     // come than there are free codes are the codes filled again.
     std::size_t nextEmpty = 0;
-    for (const char32_t c : codePoints(units)) {
+    std::vector<char32_t> characters = codePoints(units);
+    for (const char32_t c : characters) {
         auto it = connection_->assigned.find(c);
         if (it == connection_->assigned.end()) {
             if (nextEmpty == empty.size()) {
@@ -173,6 +175,8 @@ void XTestKeyInjector::pressCarrying(std::u16string_view units) {
         }
         postPress(it->second);
     }
+    // The characters are a piece of the password.
+    explicit_bzero(characters.data(), characters.size() * sizeof(char32_t));
     posted();
     release_ = mainQueue_.postAfter(kScratchHoldSeconds, [this] { releaseScratchKeys(); });
 }
