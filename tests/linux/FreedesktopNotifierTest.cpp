@@ -69,6 +69,33 @@ TEST_F(FreedesktopNotifierTest, SameIdentifierReplacesAndHintsFollowTheRequest) 
     EXPECT_EQ(hints(2).value("urgency").toInt(), 0);
 }
 
+// A device's name is text from outside: it may neither reorder the line around it nor turn into
+// markup on a server that reads markup, and a server without markup shows it as it is.
+class FreedesktopNotifierTextTest : public FreedesktopNotifierTest,
+                                    public ::testing::WithParamInterface<bool> {};
+
+TEST_P(FreedesktopNotifierTextTest, NamesFromOutsideStayPlainText) {
+    const bool markup = GetParam();
+    ASSERT_TRUE(buses.startTemplate(
+        "notification_daemon",
+        markup ? R"({"capabilities": "body body-markup"})" : R"({"capabilities": "body"})"));
+    FreedesktopNotifier notifier(buses.connect(TestBus::session), log);
+    EXPECT_TRUE(deliver(notifier, {"left-1", "Tom & <Jerry>\u202e's Phone",
+                                   "Tom & <b>Jerry</b>\u2066 is out of range.", true,
+                                   InterruptionLevel::timeSensitive})
+                    .ok());
+    const auto calls = notifyCalls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].value(3).toString(), QString::fromUtf8("Tom & <Jerry>\uFFFD's Phone"));
+    EXPECT_EQ(calls[0].value(4).toString(),
+              markup
+                  ? QString::fromUtf8("Tom &amp; &lt;b&gt;Jerry&lt;/b&gt;\uFFFD is out of range.")
+                  : QString::fromUtf8("Tom & <b>Jerry</b>\uFFFD is out of range."));
+}
+
+INSTANTIATE_TEST_SUITE_P(WithAndWithoutMarkup, FreedesktopNotifierTextTest, ::testing::Bool(),
+                         [](const auto& param) { return param.param ? "Markup" : "Plain"; });
+
 TEST_F(FreedesktopNotifierTest, WithoutAServiceRequestsFailAndTheLogSaysItOnce) {
     FreedesktopNotifier notifier(buses.connect(TestBus::session), log);
     EXPECT_FALSE(notifier.serviceAvailable());

@@ -29,7 +29,35 @@ unsigned char urgency(InterruptionLevel level) {
     return 2;
 }
 
+// Texts carry names from outside (a device's name). Controls that reorder text would let such a
+// name disguise the rest of the line; they are shown as the replacement character instead.
+QString withoutDirectionControls(QString text) {
+    for (QChar& c : text) {
+        const char16_t u = c.unicode();
+        if ((u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069) || u == 0x200E ||
+            u == 0x200F || u == 0x061C) {
+            c = QChar(0xFFFD);
+        }
+    }
+    return text;
+}
+
 }  // namespace
+
+bool FreedesktopNotifier::bodyMarkup() {
+    if (!bodyMarkup_) {
+        const auto call = QDBusMessage::createMethodCall(
+            kService, QStringLiteral("/org/freedesktop/Notifications"), kService,
+            QStringLiteral("GetCapabilities"));
+        const QDBusMessage reply = callAndWait(bus_, call);
+        if (reply.type() != QDBusMessage::ReplyMessage) {
+            return false;  // asked again next time
+        }
+        bodyMarkup_ =
+            reply.arguments().value(0).toStringList().contains(QStringLiteral("body-markup"));
+    }
+    return *bodyMarkup_;
+}
 
 FreedesktopNotifier::FreedesktopNotifier(QDBusConnection sessionBus, LogSink& logSink)
     : bus_(std::move(sessionBus)),
@@ -73,9 +101,14 @@ void FreedesktopNotifier::deliver(NotificationRequest request, Completion comple
     auto call =
         QDBusMessage::createMethodCall(kService, QStringLiteral("/org/freedesktop/Notifications"),
                                        kService, QStringLiteral("Notify"));
+    QString body = withoutDirectionControls(QString::fromStdString(request.body));
+    if (bodyMarkup()) {
+        // A server that reads markup would take "<" or "&" in a name as markup.
+        body = body.toHtmlEscaped();
+    }
     call << QStringLiteral("Ambleguard") << replaces << QString()
-         << QString::fromStdString(request.title) << QString::fromStdString(request.body)
-         << QStringList() << hints << -1;
+         << withoutDirectionControls(QString::fromStdString(request.title)) << body << QStringList()
+         << hints << -1;
 
     auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace ambleguard::linuxdesktop {
@@ -33,9 +34,13 @@ class FreedesktopNotifier final : public QObject, public Notifier {
     bool serviceAvailable() const;
 
   private:
+    // Whether the server reads markup in bodies (asked once it answers).
+    bool bodyMarkup();
+
     QDBusConnection bus_;
     Logger log_;
     bool missingLogged_ = false;
+    std::optional<bool> bodyMarkup_;
     // The server's id of the notification last shown for each identifier.
     std::shared_ptr<std::map<std::string, std::uint32_t>> shownIds_;
 };
