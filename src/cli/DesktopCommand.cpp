@@ -1,6 +1,7 @@
 #include "cli/DesktopCommand.h"
 
 #include "app/Application.h"
+#include "cli/AutostartProgram.h"
 #include "cli/ResourceFolder.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "platform/linux/SingleInstance.h"
@@ -20,6 +21,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 
@@ -158,6 +160,9 @@ int runDesktopProgram(int argc, char** argv, const Arguments& args) {
     linuxdesktop::LinuxPlatformOptions options;
     options.resources = resourceFolder(QCoreApplication::applicationDirPath().toStdString(),
                                        AMBLEGUARD_SOURCE_RESOURCES);
+    const char* searchPath = std::getenv("PATH");
+    options.executable = autostartProgram(QCoreApplication::applicationFilePath().toStdString(),
+                                          searchPath != nullptr ? searchPath : "");
     // How to unlock is the platform's to decide before anything uses it, so it is read ahead of
     // the settings store.
     const auto typing = posix::JsonSettingsFile::peek(options.settingsFile, keys::unlockByTyping);
