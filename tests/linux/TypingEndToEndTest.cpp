@@ -1,88 +1,44 @@
-#include "platform/linux/BlueZClient.h"
+#include "ProgramAtDesk.h"
 #include "platform/linux/SecretServiceKeychain.h"
-
 #include "platform/sim/RecordingLogSink.h"
-#include "support/RunProgram.h"
+#include "support/linux/FocusedWindow.h"
 #include "support/linux/GnomeKeyring.h"
-#include "support/linux/TestBuses.h"
 #include "support/linux/XvfbServer.h"
 #include "unlock/PasswordStore.h"
 
-#include <QElapsedTimer>
-#include <QProcess>
-
 #include <gtest/gtest.h>
 
-// After gtest: Xlib's macros (None, Bool) would rewrite its names.
-#include <X11/Xlib.h>
 #include <X11/keysym.h>
 
 #include <csignal>
-#include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace ambleguard::linuxdesktop {
 namespace {
 
 using test::TestBus;
 using test::TestBuses;
-using test::waitUntil;
 
-const QString kPhone = "AA:BB:CC:DD:EE:01";
-const QString kPhonePath = "/org/bluez/hci0/dev_AA_BB_CC_DD_EE_01";
-const QString kSession = "org.freedesktop.login1.Session";
-
-// A stand-in lock screen: a focused X window that keeps what is typed into it, as text.
+// A stand-in lock screen: a focused window that keeps what is typed into it as a field.
 class TypedText {
   public:
-    explicit TypedText(const std::string& display) : display_(XOpenDisplay(display.c_str())) {
-        if (display_ == nullptr) {
-            return;
-        }
-        window_ =
-            XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 200, 50, 0, 0, 0);
-        XSelectInput(display_, window_, KeyPressMask | StructureNotifyMask);
-        XMapWindow(display_, window_);
-        XEvent event;
-        do {
-            XNextEvent(display_, &event);
-        } while (event.type != MapNotify);
-        XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
-        XSync(display_, False);
-    }
-    TypedText(const TypedText&) = delete;
-    TypedText& operator=(const TypedText&) = delete;
-    ~TypedText() {
-        if (display_ != nullptr) {
-            XCloseDisplay(display_);
-        }
-    }
+    explicit TypedText(const std::string& display) : window_(display) {}
 
-    bool ok() const { return display_ != nullptr; }
+    bool ok() const { return window_.ok(); }
 
     // Reads what arrived: Backspace clears the field as a lock screen's Delete does, Return
     // submits it.
     void read() {
-        while (XPending(display_) > 0) {
-            XEvent event;
-            XNextEvent(display_, &event);
-            if (event.type == MappingNotify) {
-                XRefreshKeyboardMapping(&event.xmapping);
-                continue;
-            }
-            if (event.type != KeyPress) {
-                continue;
-            }
-            const KeySym keysym = XLookupKeysym(&event.xkey, 0);
-            if (keysym == XK_BackSpace) {
+        for (const char32_t key : window_.read()) {
+            if (key == XK_BackSpace) {
                 field_.clear();
                 ++clears_;
-            } else if (keysym == XK_Return) {
+            } else if (key == XK_Return) {
                 submitted_.push_back(field_);
                 field_.clear();
             } else {
-                field_.push_back(
-                    static_cast<char32_t>(keysym >= 0x01000000 ? keysym - 0x01000000 : keysym));
+                field_.push_back(key);
             }
         }
     }
@@ -91,8 +47,7 @@ class TypedText {
     int clears() const { return clears_; }
 
   private:
-    Display* display_ = nullptr;
-    Window window_ = 0;
+    test::FocusedWindow window_;
     std::u32string field_;
     std::vector<std::u32string> submitted_;
     int clears_ = 0;
@@ -116,21 +71,10 @@ TEST(TypingEndToEnd, ComingBackTypesTheStoredPasswordIntoTheLockScreen) {
     TypedText lockScreen(x11.display());
     ASSERT_TRUE(lockScreen.ok());
 
-    ASSERT_TRUE(buses.startTemplate("bluez5"));
-    ASSERT_TRUE(buses.startTemplate("logind"));
+    ProgramAtDesk desk(buses);
+    ASSERT_TRUE(desk.mocksStarted());
     ASSERT_TRUE(buses.startMock({AMBLEGUARD_TEST_TEMPLATES "/freedesktop_screensaver.py",
                                  "org.freedesktop.ScreenSaver", "", "", TestBus::session, ""}));
-    auto bluez = buses.mock(TestBus::system, "org.bluez", "/");
-    bluez.callOk("org.bluez.Mock", "AddAdapter", {"hci0", "desk"});
-    auto adapter = buses.mock(TestBus::system, "org.bluez", "/org/bluez/hci0");
-    buses.mock(TestBus::system, "org.freedesktop.login1", "/org/freedesktop/login1")
-        .callOk("org.freedesktop.DBus.Mock", "AddSession",
-                {"auto", "seat0", QVariant::fromValue(quint32(1000)), "tester", true});
-    auto session = buses.mock(TestBus::system, "org.freedesktop.login1",
-                              "/org/freedesktop/login1/session/auto");
-    session.addMethod(kSession, "Lock", "", "",
-                      "self.UpdateProperties('org.freedesktop.login1.Session', "
-                      "{'LockedHint': dbus.Boolean(True)})");
     auto saver =
         buses.mock(TestBus::session, "org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver");
 
@@ -144,62 +88,24 @@ TEST(TypingEndToEnd, ComingBackTypesTheStoredPasswordIntoTheLockScreen) {
         ASSERT_TRUE(store.storePassword(password));
     }
 
-    const auto identifier = BlueZClient::identifierFor("00:01:02:03:04:05", kPhone).toString();
-    for (const auto& [key, value] :
-         std::vector<std::pair<std::string, std::string>>{{"userHasCompletedOnboarding", "true"},
-                                                          {"canScan", "true"},
-                                                          {"scanAllowDuplicates", "true"},
-                                                          {"checkedPeripheralUUID", identifier},
-                                                          {"checkedPeripheralName", "Alex's Phone"},
-                                                          {"detectionMode", "Responsive"},
-                                                          {"autoUnlockEnabled", "true"},
-                                                          {"unlockByTyping", "true"}}) {
-        const auto result =
-            test::runAmbleguard({"settings", "set", key, value}, buses.configHome());
-        ASSERT_EQ(result.status, 0) << key << ": " << result.err;
-    }
-
-    const char* binary = std::getenv("AMBLEGUARD_BINARY");
-    ASSERT_NE(binary, nullptr);
-    QProcess program;
-    program.setProcessChannelMode(QProcess::MergedChannels);
-    program.setStandardOutputFile(
-        QString::fromStdString((buses.directory() / "program.log").string()));
+    const auto problem =
+        desk.configure({{"autoUnlockEnabled", "true"}, {"unlockByTyping", "true"}});
+    ASSERT_FALSE(problem) << *problem;
     auto environment = QProcessEnvironment::systemEnvironment();
     environment.insert("DISPLAY", QString::fromStdString(x11.display()));
     environment.insert("XDG_SESSION_TYPE", "x11");
     environment.remove("WAYLAND_DISPLAY");
-    program.setProcessEnvironment(environment);
-    program.start(binary, {"--headless"});
-    ASSERT_TRUE(program.waitForStarted(10000));
-    const auto log = [&] { return test::slurp(buses.directory() / "program.log"); };
+    ASSERT_TRUE(desk.start(environment));
+    const auto log = [&] { return desk.log(); };
+    ASSERT_TRUE(desk.discoveryStartedAndPhoneSeen()) << log();
 
-    ASSERT_TRUE(waitUntil([&] { return adapter.callsOf("StartDiscovery").size() == 1; },
-                          std::chrono::seconds(20)))
+    EXPECT_FALSE(desk.advertise(-50, std::chrono::seconds(3), [] { return false; })) << log();
+    ASSERT_TRUE(desk.advertise(-95, std::chrono::seconds(45), [&] { return desk.lockRequested(); }))
         << log();
-    bluez.callOk("org.bluez.Mock", "AddDevice", {"hci0", kPhone, "Alex's Phone"});
-    auto phone = buses.mock(TestBus::system, "org.bluez", kPhonePath);
-    const auto advertise = [&](short rssi, std::chrono::milliseconds duration,
-                               const std::function<bool()>& until) {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < duration.count()) {
-            phone.updateProperties("org.bluez.Device1", {{"RSSI", rssi}});
-            if (waitUntil(until, std::chrono::milliseconds(200))) {
-                return true;
-            }
-        }
-        return false;
-    };
-
-    EXPECT_FALSE(advertise(-50, std::chrono::seconds(3), [] { return false; })) << log();
-    ASSERT_TRUE(advertise(-95, std::chrono::seconds(45), [&] {
-        return !session.callsOf("Lock").empty();
-    })) << log();
     saver.clearCalls();
 
     // Back at the desk: the displays are woken, then the password is typed and submitted.
-    ASSERT_TRUE(advertise(-50, std::chrono::seconds(30), [&] {
+    ASSERT_TRUE(desk.advertise(-50, std::chrono::seconds(30), [&] {
         lockScreen.read();
         return !lockScreen.submitted().empty();
     })) << log();
@@ -208,18 +114,18 @@ TEST(TypingEndToEnd, ComingBackTypesTheStoredPasswordIntoTheLockScreen) {
     ASSERT_EQ(lockScreen.submitted().size(), 1u);
     EXPECT_TRUE(lockScreen.submitted()[0] == typed) << log();
     // Never through logind: this session chose typing.
-    EXPECT_TRUE(session.callsOf("Unlock").empty());
+    EXPECT_TRUE(desk.session.callsOf("Unlock").empty());
 
     // The lock screen accepts it; nothing more is typed.
-    session.updateProperties(kSession, {{"LockedHint", false}});
-    advertise(-50, std::chrono::seconds(3), [] { return false; });
+    desk.session.updateProperties(ProgramAtDesk::kSession, {{"LockedHint", false}});
+    desk.advertise(-50, std::chrono::seconds(3), [] { return false; });
     lockScreen.read();
     EXPECT_EQ(lockScreen.submitted().size(), 1u);
     EXPECT_EQ(log().find("battery staple"), std::string::npos) << "the password reached the log";
 
-    program.terminate();
-    ASSERT_TRUE(program.waitForFinished(10000)) << log();
-    EXPECT_EQ(program.exitCode(), 0) << log();
+    desk.program.terminate();
+    ASSERT_TRUE(desk.program.waitForFinished(10000)) << log();
+    EXPECT_EQ(desk.program.exitCode(), 0) << log();
 }
 
 }  // namespace

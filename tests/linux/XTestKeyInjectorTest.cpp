@@ -3,6 +3,7 @@
 #include "platform/sim/RecordingLogSink.h"
 #include "platform/sim/SimClock.h"
 #include "platform/sim/SimMainLoop.h"
+#include "support/linux/FocusedWindow.h"
 #include "support/linux/XvfbServer.h"
 
 #include <gtest/gtest.h>
@@ -18,14 +19,6 @@
 namespace ambleguard::linuxdesktop {
 namespace {
 
-char32_t codePointOf(KeySym keysym) {
-    // Unicode keysyms carry the character; Latin-1 ones (and Backspace, Return) are kept as is.
-    if (keysym >= 0x01000000) {
-        return static_cast<char32_t>(keysym - 0x01000000);
-    }
-    return static_cast<char32_t>(keysym);
-}
-
 // A private Xvfb and a focused window of our own that records the characters it receives, read
 // through the keyboard mapping as any X client reads it.
 class XTestKeyInjectorTest : public ::testing::Test {
@@ -36,17 +29,9 @@ class XTestKeyInjectorTest : public ::testing::Test {
         }
         server_ = std::make_unique<test::XvfbServer>(600);
         ASSERT_TRUE(server_->ready());
-        client_ = XOpenDisplay(server_->display().c_str());
-        ASSERT_NE(client_, nullptr);
-        window_ = XCreateSimpleWindow(client_, DefaultRootWindow(client_), 0, 0, 100, 100, 0, 0, 0);
-        XSelectInput(client_, window_, KeyPressMask | StructureNotifyMask);
-        XMapWindow(client_, window_);
-        XEvent event;
-        do {
-            XNextEvent(client_, &event);
-        } while (event.type != MapNotify);
-        XSetInputFocus(client_, window_, RevertToParent, CurrentTime);
-        XSync(client_, False);
+        window_ = std::make_unique<test::FocusedWindow>(server_->display());
+        ASSERT_TRUE(window_->ok());
+        client_ = window_->display();
 
         injector_ = XTestKeyInjector::open(server_->display(), loop_, log_, [this] { ++posted_; });
         ASSERT_NE(injector_, nullptr);
@@ -54,27 +39,12 @@ class XTestKeyInjectorTest : public ::testing::Test {
 
     void TearDown() override {
         injector_.reset();
-        if (client_ != nullptr) {
-            XCloseDisplay(client_);
-        }
+        window_.reset();
         server_.reset();
     }
 
     // Every character received so far (Backspace and Return as their keysyms).
-    std::u32string received() {
-        XSync(client_, False);
-        std::u32string text;
-        while (XPending(client_) > 0) {
-            XEvent event;
-            XNextEvent(client_, &event);
-            if (event.type == MappingNotify) {
-                XRefreshKeyboardMapping(&event.xmapping);
-            } else if (event.type == KeyPress) {
-                text.push_back(codePointOf(XLookupKeysym(&event.xkey, 0)));
-            }
-        }
-        return text;
-    }
+    std::u32string received() { return window_->read(); }
 
     std::vector<KeySym> keysymsOf(KeyCode code) {
         int perCode = 0;
@@ -85,8 +55,8 @@ class XTestKeyInjectorTest : public ::testing::Test {
     }
 
     std::unique_ptr<test::XvfbServer> server_;
+    std::unique_ptr<test::FocusedWindow> window_;
     Display* client_ = nullptr;
-    Window window_ = 0;
     sim::SimClock clock_;
     sim::SimMainLoop loop_{clock_};
     sim::RecordingLogSink log_;
